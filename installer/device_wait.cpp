@@ -1,0 +1,58 @@
+#include "device_wait.h"
+
+#include <string.h>
+
+namespace {
+
+const int kAttemptsPerCandidate = 24;
+const DWORD kRetryDelayMs = 5000;
+const DWORD kSubkeyNameSize = 1024;
+const DWORD kDeviceDescSize = 256;
+
+// One attempt on one instance key. A key that cannot be opened ends the
+// attempt at once; an empty or unreadable description costs one 5 s wait.
+BOOL ProbeInstance(LPCSTR subkeyName) {
+  char keyPath[sizeof(GAMEPORT_ENUM_KEY) + kSubkeyNameSize];
+  strcpy(keyPath, GAMEPORT_ENUM_KEY);
+  strcat(keyPath, subkeyName);  // fits: the name came from a 1024-byte buffer
+
+  HKEY instance;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, &instance) != ERROR_SUCCESS) return FALSE;
+
+  char description[kDeviceDescSize];
+  description[0] = '\0';
+  DWORD type = REG_SZ;
+  DWORD size = sizeof description;
+  LONG rc = RegQueryValueExA(instance, "DeviceDesc", NULL, &type, reinterpret_cast<LPBYTE>(description), &size);
+  RegCloseKey(instance);
+  // Only the first byte is looked at, so a value that filled the buffer
+  // without a terminator is still read safely.
+  if (rc == ERROR_SUCCESS && size > 0 && description[0] != '\0') return TRUE;
+  Sleep(kRetryDelayMs);
+  return FALSE;
+}
+
+}  // namespace
+
+BOOL IsGamePortCandidate(LPCSTR subkeyName) {
+  return strstr(subkeyName, "PCI") != NULL && strstr(subkeyName, "VEN_4E51") != NULL;
+}
+
+BOOL WaitForGamePort() {
+  HKEY enumKey;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, GAMEPORT_ENUM_KEY, 0, KEY_ALL_ACCESS, &enumKey) != ERROR_SUCCESS)
+    return FALSE;
+
+  BOOL found = FALSE;
+  char name[kSubkeyNameSize];
+  // The enumeration runs to its end even after the device was found; later
+  // candidates are then skipped without being opened.
+  for (DWORD index = 0;; ++index) {
+    DWORD nameSize = kSubkeyNameSize;
+    if (RegEnumKeyExA(enumKey, index, name, &nameSize, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
+    if (found || !IsGamePortCandidate(name)) continue;
+    for (int attempt = 0; attempt < kAttemptsPerCandidate && !found; ++attempt) found = ProbeInstance(name);
+  }
+  RegCloseKey(enumKey);
+  return found;
+}

@@ -1,0 +1,13 @@
+// The texts and captions the installer shows, to the character.
+#pragma once
+
+#define APP_CAPTION "Plurava Applications setup program"
+#define WARNING_CAPTION "Warning"
+
+#define CONFIRM_TEXT                                                      \
+  "Setup program will install Plurava Applications now, Please make sure\n" \
+  "the setup program is still in the CD-ROM.\n\nDo you want to continue?"
+#define EXIT_PROMPT_TEXT "Do you want to EXIT Plurava Applications installation now?"
+#define NO_DRIVERS_TEXT "Can not find Plurava drivers!"
+#define NO_SETUP_TEXT \
+  "Can not find the Plurava Applications setup program.\nPlease run the setup program by yourself."

@@ -1,0 +1,28 @@
+#include "path_text.h"
+
+#include <string.h>
+
+BOOL PathTextCopy(LPSTR dst, LPCSTR src) {
+  size_t length = strlen(src);
+  if (length >= MAX_PATH) return FALSE;
+  memcpy(dst, src, length + 1);
+  return TRUE;
+}
+
+BOOL PathTextAppend(LPSTR dst, LPCSTR tail) {
+  size_t head = strlen(dst);
+  size_t length = strlen(tail);
+  if (head + length >= MAX_PATH) return FALSE;
+  memcpy(dst + head, tail, length + 1);
+  return TRUE;
+}
+
+BOOL PathTextAddBackslash(LPSTR dst) {
+  if (PathTextEndsWithBackslash(dst)) return TRUE;
+  return PathTextAppend(dst, "\\");
+}
+
+BOOL PathTextEndsWithBackslash(LPCSTR text) {
+  size_t length = strlen(text);
+  return length > 0 && text[length - 1] == '\\';
+}

@@ -1,0 +1,132 @@
+// The run from the entry point: error mode, confirmation loop, classification.
+#include "installer_fixture.h"
+#include "os_kind.h"
+
+namespace qtest {
+namespace {
+
+const char* const kConfirmText =
+    "Setup program will install Plurava Applications now, Please make sure\n"
+    "the setup program is still in the CD-ROM.\n\nDo you want to continue?";
+const char* const kConfirmCaption = "Plurava Applications setup program";
+const char* const kExitText = "Do you want to EXIT Plurava Applications installation now?";
+
+void ExpectConfirm(const winsim::BoxRecord& box, int answer) {
+  EXPECT_FALSE(box.hasOwner);
+  EXPECT_EQ(box.text, kConfirmText);
+  EXPECT_EQ(box.caption, kConfirmCaption);
+  EXPECT_EQ(box.type, 4u);  // MB_YESNO, no icon
+  EXPECT_EQ(box.answer, answer);
+}
+
+void ExpectExitPrompt(const winsim::BoxRecord& box, int answer) {
+  EXPECT_FALSE(box.hasOwner);
+  EXPECT_EQ(box.text, kExitText);
+  EXPECT_EQ(box.caption, "Warning");
+  EXPECT_EQ(box.type, 4u);
+  EXPECT_EQ(box.answer, answer);
+}
+
+class RunSequenceTest : public InstallerTest {};
+
+TEST_F(RunSequenceTest, ErrorModeAddsBothFlagsToWhatTheProcessHad) {
+  DevicePresent();
+  SetErrorMode(SEM_NOGPFAULTERRORBOX);
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(winsim::ErrorMode(), 0x8001u | SEM_NOGPFAULTERRORBOX);
+}
+
+TEST_F(RunSequenceTest, DevicePresentAsksNothing) {
+  DevicePresent();
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_TRUE(winsim::Boxes().empty());
+}
+
+TEST_F(RunSequenceTest, NoDeviceYesGoesOn) {
+  winsim::ScriptBoxAnswers({IDYES});
+  EXPECT_EQ(RunInstaller(), 0);
+  auto boxes = winsim::Boxes();
+  ASSERT_EQ(boxes.size(), 1u);
+  ExpectConfirm(boxes[0], IDYES);
+}
+
+TEST_F(RunSequenceTest, NoThenYesEndsTheRun) {
+  winsim::ScriptBoxAnswers({IDNO, IDYES});
+  EXPECT_EQ(RunInstaller(), 0);
+  auto boxes = winsim::Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  ExpectConfirm(boxes[0], IDNO);
+  ExpectExitPrompt(boxes[1], IDYES);
+}
+
+TEST_F(RunSequenceTest, NoThenNoAsksTheFirstQuestionAgain) {
+  winsim::ScriptBoxAnswers({IDNO, IDNO, IDYES});
+  EXPECT_EQ(RunInstaller(), 0);
+  auto boxes = winsim::Boxes();
+  ASSERT_EQ(boxes.size(), 3u);
+  ExpectConfirm(boxes[0], IDNO);
+  ExpectExitPrompt(boxes[1], IDNO);
+  ExpectConfirm(boxes[2], IDYES);
+}
+
+TEST_F(RunSequenceTest, FailedBoxCountsAsGoingOn) {
+  winsim::ScriptBoxAnswers({0});
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(winsim::Boxes().size(), 1u);
+}
+
+TEST_F(RunSequenceTest, ExitPromptOnlyEndsOnExplicitYes) {
+  // IDCANCEL or a failed exit prompt are "any other answer": ask again.
+  winsim::ScriptBoxAnswers({IDNO, IDCANCEL, IDNO, 0, IDYES});
+  EXPECT_EQ(RunInstaller(), 0);
+  auto boxes = winsim::Boxes();
+  ASSERT_EQ(boxes.size(), 5u);
+  ExpectConfirm(boxes[4], IDYES);
+}
+
+TEST_F(RunSequenceTest, DeviceWaitComesBeforeTheConfirmation) {
+  winsim::RegSetString(GamePortKey(kCard), "DeviceDesc", "");
+  winsim::ScriptBoxAnswers({IDYES});
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(winsim::Now(), 120000u);
+  EXPECT_EQ(winsim::Boxes().size(), 1u);
+}
+
+// Phase C: which flag a version sets.
+struct OsRow {
+  winsim::Version version;
+  int win95, win98, nt;
+};
+
+class OsKindTest : public ::testing::TestWithParam<OsRow> {
+ protected:
+  void SetUp() override { winsim::Reset(); }
+};
+
+TEST_P(OsKindTest, PlatformAndMinorVersionDecide) {
+  const OsRow& row = GetParam();
+  winsim::SetVersion(row.version);
+  OsKind kind = ClassifyOs();
+  EXPECT_EQ(kind.isWin95, row.win95);
+  EXPECT_EQ(kind.isWin98, row.win98);
+  EXPECT_EQ(kind.isNT, row.nt);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, OsKindTest,
+                         ::testing::Values(OsRow{{1, 4, 0, 950}, 1, 0, 0},     // 1 Windows 95
+                                           OsRow{{1, 4, 10, 1998}, 0, 1, 0},   // 2 Windows 98
+                                           OsRow{{1, 4, 90, 3000}, 0, 1, 0},   // 3 Windows Me counts as 98
+                                           OsRow{{1, 5, 0, 0}, 1, 0, 0},       // 4 major version ignored
+                                           OsRow{{2, 4, 0, 1381}, 0, 0, 1},    // 5 NT 4.0
+                                           OsRow{{2, 5, 1, 2600}, 0, 0, 1},    // 6 any NT
+                                           OsRow{{0, 3, 10, 0}, 0, 0, 0},      // 7 Win32s: other
+                                           OsRow{{3, 4, 0, 0}, 0, 0, 0}));     // 8 unknown platform
+
+TEST_F(RunSequenceTest, FailedVersionQueryClassifiesAsOther) {
+  winsim::FailVersionQuery(true);
+  OsKind kind = ClassifyOs();
+  EXPECT_EQ(kind.isWin95 + kind.isWin98 + kind.isNT, 0);
+}
+
+}  // namespace
+}  // namespace qtest

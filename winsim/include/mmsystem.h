@@ -1,0 +1,4 @@
+// Windows multimedia: timers and mixers.
+#pragma once
+
+#include <windows.h>

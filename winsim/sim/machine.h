@@ -1,0 +1,44 @@
+// The simulated machine as a test sees it: reset, version, error mode, and
+// the virtual clock behind Sleep.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+// Puts every part of the machine back to its state at power-on: an empty
+// registry, Windows 98, no drives, no scripted answers, clock at zero.
+void Reset();
+
+// Ends the process loudly for a call or an argument the simulation does not
+// model; a silent stub would hide what the program really asked for.
+[[noreturn]] void Unmodelled(const std::string& what);
+
+struct Version {
+  uint32_t platformId;
+  uint32_t major;
+  uint32_t minor;
+  uint32_t build;
+};
+constexpr Version kWin95{1, 4, 0, 950};
+constexpr Version kWin98{1, 4, 10, 1998};
+constexpr Version kWinMe{1, 4, 90, 3000};
+constexpr Version kNT40{2, 4, 0, 1381};
+constexpr Version kWin31{0, 3, 10, 0};
+void SetVersion(const Version& version);
+// Makes GetVersionExA fail whatever the structure size.
+void FailVersionQuery(bool fail);
+
+unsigned ErrorMode();
+
+// Virtual time in milliseconds since Reset. Sleep adds its argument at once
+// and then runs every scheduled change that has fallen due, in time order.
+uint64_t Now();
+void ScheduleAt(uint64_t when, std::function<void()> change);
+// The arguments of every Sleep call, in order.
+const std::vector<uint32_t>& SleepCalls();
+
+}  // namespace winsim

@@ -1,0 +1,25 @@
+// Shared between the parts of the simulated platform; never seen by tests.
+#pragma once
+
+#include <string>
+
+namespace winsim::detail {
+
+// Each part puts its own state back to power-on.
+void ResetSystem();
+void ResetRegistry();
+void ResetUser();
+void ResetFiles();
+void ResetProcess();
+void ResetLibraries();
+void ResetDevices();
+void ResetDialogs();
+void ResetMultimedia();
+
+// Case-insensitive comparison of ANSI texts, as the platform compares names.
+int CompareNoCase(const std::string& a, const std::string& b);
+struct LessNoCase {
+  bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
+};
+
+}  // namespace winsim::detail

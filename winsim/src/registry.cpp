@@ -1,0 +1,221 @@
+// HKEY_LOCAL_MACHINE as a tree of keys with typed values.
+#include <cstring>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <set>
+#include <windows.h>
+
+#include "internal.h"
+#include "sim/machine.h"
+#include "sim/registry.h"
+
+namespace {
+
+using winsim::detail::LessNoCase;
+
+struct Value {
+  uint32_t type;
+  std::vector<uint8_t> bytes;
+};
+
+struct Key {
+  std::string path;  // "HKLM\\A\\B"
+  std::map<std::string, std::shared_ptr<Key>, LessNoCase> subkeys;
+  std::map<std::string, Value, LessNoCase> values;
+  long openError = ERROR_SUCCESS;
+};
+
+struct OpenKey {
+  std::shared_ptr<Key> key;
+};
+
+std::shared_ptr<Key> gRoot;
+std::set<OpenKey*> gHandles;
+std::vector<winsim::RegOpenRecord> gOpens;
+int gEnumCalls = 0;
+
+std::shared_ptr<Key> NewRoot() {
+  auto root = std::make_shared<Key>();
+  root->path = "HKLM";
+  return root;
+}
+
+// Splits "A\\B\\" into its names. A single trailing backslash is accepted as
+// Windows accepts it; any other empty name makes the path invalid.
+bool SplitPath(const std::string& path, std::vector<std::string>* names) {
+  names->clear();
+  std::string current;
+  for (size_t i = 0; i < path.size(); ++i) {
+    if (path[i] != '\\') {
+      current += path[i];
+      continue;
+    }
+    if (current.empty()) return false;
+    names->push_back(current);
+    current.clear();
+  }
+  if (!current.empty()) names->push_back(current);
+  return true;
+}
+
+// A test path starts with "HKLM"; the rest is relative to the root.
+std::vector<std::string> TestPathNames(const std::string& path) {
+  std::string rest = path;
+  if (rest.compare(0, 4, "HKLM") == 0) rest = rest.substr(4);
+  if (!rest.empty() && rest[0] == '\\') rest = rest.substr(1);
+  std::vector<std::string> names;
+  if (!SplitPath(rest, &names)) winsim::Unmodelled("registry test path with an empty name: " + path);
+  return names;
+}
+
+std::shared_ptr<Key> Find(const std::shared_ptr<Key>& from, const std::vector<std::string>& names) {
+  std::shared_ptr<Key> key = from;
+  for (const auto& name : names) {
+    auto it = key->subkeys.find(name);
+    if (it == key->subkeys.end()) return nullptr;
+    key = it->second;
+  }
+  return key;
+}
+
+std::shared_ptr<Key> Create(const std::string& path) {
+  std::shared_ptr<Key> key = gRoot;
+  for (const auto& name : TestPathNames(path)) {
+    auto& slot = key->subkeys[name];
+    if (!slot) {
+      slot = std::make_shared<Key>();
+      slot->path = key->path + "\\" + name;
+    }
+    key = slot;
+  }
+  return key;
+}
+
+std::shared_ptr<Key> KeyOf(HKEY handle, const char* function) {
+  if (handle == HKEY_LOCAL_MACHINE) return gRoot;
+  auto* open = reinterpret_cast<OpenKey*>(handle);
+  if (gHandles.count(open) == 0) {
+    if (handle == HKEY_CURRENT_USER || handle == HKEY_CLASSES_ROOT)
+      winsim::Unmodelled(std::string(function) + " on a root key other than HKEY_LOCAL_MACHINE");
+    return nullptr;
+  }
+  return open->key;
+}
+
+}  // namespace
+
+namespace winsim {
+
+void RegCreateKeyPath(const std::string& path) { Create(path); }
+
+void RegDeleteKeyPath(const std::string& path) {
+  auto names = TestPathNames(path);
+  if (names.empty()) Unmodelled("deleting the root key");
+  std::string last = names.back();
+  names.pop_back();
+  if (auto parent = Find(gRoot, names)) parent->subkeys.erase(last);
+}
+
+bool RegKeyExists(const std::string& path) { return Find(gRoot, TestPathNames(path)) != nullptr; }
+
+void RegSetString(const std::string& path, const std::string& name, const std::string& text) {
+  std::vector<uint8_t> bytes(text.begin(), text.end());
+  bytes.push_back(0);
+  RegSetValue(path, name, REG_SZ, bytes);
+}
+
+void RegSetValue(const std::string& path, const std::string& name, uint32_t type,
+                 const std::vector<uint8_t>& bytes) {
+  Create(path)->values[name] = Value{type, bytes};
+}
+
+void RegDeleteValue(const std::string& path, const std::string& name) {
+  if (auto key = Find(gRoot, TestPathNames(path))) key->values.erase(name);
+}
+
+void RegFailOpen(const std::string& path, long error) { Create(path)->openError = error; }
+
+const std::vector<RegOpenRecord>& RegOpens() { return gOpens; }
+int RegEnumCalls() { return gEnumCalls; }
+int RegOpenHandleCount() { return static_cast<int>(gHandles.size()); }
+
+namespace detail {
+void ResetRegistry() {
+  for (OpenKey* open : gHandles) delete open;
+  gHandles.clear();
+  gOpens.clear();
+  gEnumCalls = 0;
+  gRoot = NewRoot();
+}
+}  // namespace detail
+}  // namespace winsim
+
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM sam, PHKEY result) {
+  if (!gRoot) gRoot = NewRoot();
+  if (result == nullptr || options != 0) winsim::Unmodelled("RegOpenKeyExA with options or no result");
+  std::shared_ptr<Key> from = KeyOf(key, "RegOpenKeyExA");
+  if (!from) return ERROR_INVALID_HANDLE;
+  std::string sub = subKey ? subKey : "";
+  std::vector<std::string> names;
+  bool valid = SplitPath(sub, &names);
+  std::string shown = from->path;
+  for (const auto& name : names) shown += "\\" + name;
+  long rc = ERROR_SUCCESS;
+  std::shared_ptr<Key> found = valid ? Find(from, names) : nullptr;
+  if (!valid) rc = 161;  // ERROR_BAD_PATHNAME
+  else if (!found) rc = ERROR_FILE_NOT_FOUND;
+  else if (found->openError != ERROR_SUCCESS) rc = found->openError;
+  gOpens.push_back({shown, sam, rc});
+  if (rc != ERROR_SUCCESS) return static_cast<LONG>(rc);
+  auto* open = new OpenKey{found};
+  gHandles.insert(open);
+  *result = reinterpret_cast<HKEY>(open);
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
+                          LPSTR className, LPDWORD classSize, FILETIME* lastWrite) {
+  if (reserved || className || classSize || lastWrite)
+    winsim::Unmodelled("RegEnumKeyExA asking for class or time");
+  ++gEnumCalls;
+  std::shared_ptr<Key> from = KeyOf(key, "RegEnumKeyExA");
+  if (!from) return ERROR_INVALID_HANDLE;
+  if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
+  if (index >= from->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+  auto it = from->subkeys.begin();
+  std::advance(it, index);
+  const std::string& text = it->first;
+  if (text.size() + 1 > *nameSize) return ERROR_MORE_DATA;
+  std::memcpy(name, text.c_str(), text.size() + 1);
+  *nameSize = static_cast<DWORD>(text.size());
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD dataSize) {
+  if (reserved) return ERROR_INVALID_PARAMETER;
+  std::shared_ptr<Key> from = KeyOf(key, "RegQueryValueExA");
+  if (!from) return ERROR_INVALID_HANDLE;
+  auto it = from->values.find(valueName ? valueName : "");
+  if (it == from->values.end()) return ERROR_FILE_NOT_FOUND;
+  const Value& value = it->second;
+  if (type) *type = value.type;
+  if (dataSize == nullptr) return data ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+  DWORD needed = static_cast<DWORD>(value.bytes.size());
+  if (data != nullptr && needed > *dataSize) {
+    *dataSize = needed;
+    return ERROR_MORE_DATA;
+  }
+  if (data != nullptr && needed > 0) std::memcpy(data, value.bytes.data(), needed);
+  *dataSize = needed;
+  return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegCloseKey(HKEY key) {
+  if (key == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
+  auto* open = reinterpret_cast<OpenKey*>(key);
+  if (gHandles.erase(open) == 0) return ERROR_INVALID_HANDLE;
+  delete open;
+  return ERROR_SUCCESS;
+}
