@@ -1,0 +1,154 @@
+// Playback control and the MIDI pump.
+//
+// Who touches what (no lock anywhere):
+//   - OnDeviceApc runs on the main thread. It alone writes `running`, and it
+//     writes `ring` and `readIndex` only while `running` is 0, before the
+//     timer exists.
+//   - PumpMidi runs on the timer service's thread. During playback it alone
+//     writes `readIndex`. The service calls one callback at a time, so two
+//     ticks never run together.
+//   - The driver writes the ring; the marker in the slot after the newest
+//     message is the only synchronisation with it.
+//
+// Orderings:
+//   - A start stores `ring` and `readIndex` (relaxed), creates the timer,
+//     calls "_StartMidi@0", and only then stores `running` = 1. A tick loads
+//     `running` first; when it reads 1 it also sees the ring and index stored
+//     before, because the store of 1 releases and the load acquires. Ticks
+//     that come before the store of 1 return at once.
+//   - Ring slots are loaded with acquire: the driver puts the marker into
+//     the next slot before it puts the message into this one (release), so a
+//     tick that reads a message also finds the marker after it and never
+//     plays a stale slot beyond it.
+//   - A stop calls "_StopMidi@0", kills the timer, stores `running` = 0, and
+//     then waits until no tick is inside PumpMidi. A tick in progress (or one
+//     the service started before the kill) may still hand messages to the
+//     synthesizer after "_StopMidi@0"; the wait makes sure it has finished,
+//     and its last store of `readIndex` has happened, before the stop
+//     returns. Without the wait, a start queued right behind the stop could
+//     set `readIndex` to 0 and have the old tick overwrite it a moment
+//     later, so the new playback would begin in the middle of its ring.
+//     The tick counts itself in (`ticksInFlight`) before it reads `running`,
+//     and the stop stores `running` before it reads the count, all
+//     sequentially consistent: either the stop sees the tick and waits for
+//     it, or the tick sees `running` = 0 and touches nothing.
+#include "emulator.h"
+
+namespace {
+
+const UINT kPumpPeriodMs = 10;
+const UINT kPumpResolutionMs = 1;
+
+// The card's mixer driver answers this private message with 292 when no
+// Windows program holds the card.
+const char kCardMixerName[] = "Q-Tonal Audio Mixer";
+const int kCardMixerNameLength = 19;
+const DWORD kMixerQueryCardFree = 293;
+const DWORD kMixerAnswerCardFree = 292;
+
+// Hands the waiting messages to the synthesizer, at most 64 a tick.
+void DrainRing() {
+  const MidiSlot* ring = gEmulator.ring.load(std::memory_order_relaxed);
+  DWORD index = gEmulator.readIndex.load(std::memory_order_relaxed);
+  for (int played = 0; played < MIDI_MESSAGES_PER_TICK; ++played) {
+    DWORD value = ring[index].load(std::memory_order_acquire);
+    // The marker is never consumed: the index stays on it, and the next
+    // tick looks at the same slot again.
+    if (value == kRingEmpty) return;
+    gEmulator.pfnMidiMessage(value);
+    ++index;
+    if (index == MIDI_RING_SLOTS) index = 0;
+    gEmulator.readIndex.store(index, std::memory_order_relaxed);
+  }
+  // More may be waiting; they are played on the next tick.
+}
+
+void StartPlayback(ULONG_PTR parameter) {
+  // Taken at once, and kept even when the start goes no further.
+  gEmulator.ring.store(reinterpret_cast<const MidiSlot*>(parameter), std::memory_order_relaxed);
+  gEmulator.readIndex.store(0, std::memory_order_relaxed);
+
+  if (!IsMixerFree()) {
+    // Shown on the main thread: until the user closes it, no further start
+    // or stop call from the driver runs.
+    MessageBoxA(NULL, "Please close all Windows Sound AP and start this DOS AP again", "DOS Mode MPU-401 Emulator",
+                MB_OK);
+    return;
+  }
+
+  gEmulator.timerId = timeSetEvent(kPumpPeriodMs, kPumpResolutionMs, PumpMidi, 0, TIME_PERIODIC);
+  if (gEmulator.timerId == 0) return;  // no timer: playback silently does not start
+
+  // The timer already runs; its ticks return at once until this store.
+  gEmulator.pfnStartMidi();
+  gEmulator.running.store(1, std::memory_order_seq_cst);
+}
+
+void StopPlayback() {
+  // Synthesizer first, timer second, flag last. timeKillEvent's result is
+  // not examined, and timerId keeps the old identifier.
+  gEmulator.pfnStopMidi();
+  timeKillEvent(gEmulator.timerId);
+  gEmulator.running.store(0, std::memory_order_seq_cst);
+
+  // Wait out a tick still in flight (see the top of this file). A tick
+  // lasts at most 64 synthesizer calls, so this is short and rare. The
+  // wait is not alertable: no other driver call may run inside this one.
+  while (gEmulator.ticksInFlight.load(std::memory_order_seq_cst) != 0) SleepEx(1, FALSE);
+}
+
+}  // namespace
+
+void WINAPI OnDeviceApc(ULONG_PTR parameter) {
+  // The first call of the process loads the instrument set, whatever it
+  // asks for (a stop included), and no later call does.
+  if (gEmulator.dlsLoaded == 0) {
+    gEmulator.pfnLoadDls();
+    gEmulator.dlsLoaded = 1;
+  }
+
+  // Only this thread writes `running`, so it reads its own last store.
+  if (gEmulator.running.load(std::memory_order_relaxed) == 0) {
+    if (parameter == kRingEmpty) return;  // a stop while idle is ignored
+    StartPlayback(parameter);
+    return;
+  }
+
+  // A second start while running is ignored: ring and index stay as they are.
+  if (parameter != kRingEmpty) return;
+  StopPlayback();
+}
+
+void CALLBACK PumpMidi(UINT, UINT, DWORD_PTR, DWORD_PTR, DWORD_PTR) {
+  gEmulator.ticksInFlight.fetch_add(1, std::memory_order_seq_cst);
+  if (gEmulator.running.load(std::memory_order_seq_cst) != 0) DrainRing();
+  // Release: a stop that sees the count drop also sees this tick's stores.
+  gEmulator.ticksInFlight.fetch_sub(1, std::memory_order_release);
+}
+
+int IsMixerFree(void) {
+  UINT count = mixerGetNumDevs();
+  UINT device = 0;
+  BOOL found = FALSE;
+  for (UINT index = 0; index < count && !found; ++index) {
+    MIXERCAPSA caps;
+    if (mixerGetDevCapsA(index, &caps, sizeof caps) != MMSYSERR_NOERROR) continue;
+    // Cut at the length of the card's name, so that any name that begins
+    // with it matches, and so that the text is terminated whatever the
+    // driver put into the buffer.
+    caps.szPname[kCardMixerNameLength] = '\0';
+    if (lstrcmpiA(caps.szPname, kCardMixerName) == 0) {
+      device = index;
+      found = TRUE;
+    }
+  }
+  if (!found) return 0;
+
+  // MIXER_OBJECTF_HMIXER together with a device index, as the card's
+  // mixer driver has always been opened.
+  HMIXER mixer;
+  if (mixerOpen(&mixer, device, 0, 0, MIXER_OBJECTF_HMIXER) != MMSYSERR_NOERROR) return 0;
+  DWORD answer = mixerMessage(mixer, DRV_USER, kMixerQueryCardFree, 0);
+  mixerClose(mixer);
+  return answer == kMixerAnswerCardFree ? 1 : 0;
+}
