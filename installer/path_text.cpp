@@ -17,6 +17,16 @@ BOOL PathTextAppend(LPSTR dst, LPCSTR tail) {
   return TRUE;
 }
 
+BOOL PathTextAppendPart(LPSTR dst, LPCSTR tail, size_t count) {
+  size_t head = strlen(dst);
+  size_t length = 0;
+  while (length < count && tail[length] != '\0') ++length;
+  if (head + length >= MAX_PATH) return FALSE;
+  memcpy(dst + head, tail, length);
+  dst[head + length] = '\0';
+  return TRUE;
+}
+
 BOOL PathTextAddBackslash(LPSTR dst) {
   if (PathTextEndsWithBackslash(dst)) return TRUE;
   return PathTextAppend(dst, "\\");

@@ -8,6 +8,8 @@
 
 BOOL PathTextCopy(LPSTR dst, LPCSTR src);
 BOOL PathTextAppend(LPSTR dst, LPCSTR tail);
+// Appends the first `count` characters of `tail` (all of it if shorter).
+BOOL PathTextAppendPart(LPSTR dst, LPCSTR tail, size_t count);
 // Appends a backslash unless the text already ends with one.
 BOOL PathTextAddBackslash(LPSTR dst);
 // TRUE when the text ends with a backslash.

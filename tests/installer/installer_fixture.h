@@ -1,12 +1,25 @@
-// Common ground of the installer's tests: a machine at power-on before each
+// Common ground of the installer's tests: a typical machine before each
 // test, and the program run through its real entry point.
+//
+// The typical machine runs Windows 98 and has a fixed drive C: and the
+// installation CD in the CD-ROM drive D:, with the marker INI file
+// D:\Audio\rizidid.ini (DriversPath=\DRIVERS) and a complete media tree, so a
+// run finds its drivers folder D:\DRIVERS\ by itself. Every drive is a
+// temporary host folder of the test, removed afterwards. A test that wants
+// another machine changes it (ClearDrives, MapDrive, WriteMediaFile, ...).
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <windows.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "sim/dialogs.h"
+#include "sim/faults.h"
+#include "sim/files.h"
 #include "sim/machine.h"
 #include "sim/registry.h"
 #include "sim/user.h"
@@ -18,11 +31,33 @@ constexpr const char* kCard = "PCI_VEN_4E51&DEV_0001";
 
 inline std::string GamePortKey(const std::string& instance) { return std::string(kGamePortRoot) + "\\" + instance; }
 
+// The kind setup paths, relative to a drivers folder, in host form.
+constexpr const char* kSetup95 = "W95-98/app/W95/Setup.exe";
+constexpr const char* kSetup98 = "W95-98/app/W98/Setup.exe";
+constexpr const char* kSetupNT = "NT40/app/Setup.exe";
+
 class InstallerTest : public ::testing::Test {
  protected:
-  void SetUp() override { winsim::Reset(); }
+  void SetUp() override {
+    winsim::Reset();
+    winsim::LoadProgramResources(QT_INSTALLER_RES);
+    char pattern[] = "/tmp/qtonal-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    root_ = pattern;
+    winsim::MapDrive('C', winsim::kDriveFixed, HostFolder("c"));
+    winsim::MapDrive('D', winsim::kDriveCdrom, HostFolder("d"));
+    WriteMediaTree("d", "DRIVERS");
+    WriteMediaFile("d/Audio/rizidid.ini", "[Setup]\r\nDriversPath=\\DRIVERS\r\n");
+  }
+
   void TearDown() override {
     EXPECT_EQ(winsim::RegOpenHandleCount(), 0) << "a registry key was left open";
+    EXPECT_EQ(winsim::OpenFileHandleCount(), 0) << "a file was left open";
+    EXPECT_EQ(winsim::OpenSearchHandleCount(), 0) << "a folder search was left open";
+    EXPECT_EQ(winsim::WindowCount(), 0) << "a window was left behind";
+    EXPECT_EQ(winsim::PendingDialogScripts(), 0u) << "a scripted dialog was never shown";
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
   }
 
   // Runs InstallQTonal from its entry point; returns its exit code.
@@ -30,6 +65,40 @@ class InstallerTest : public ::testing::Test {
 
   // Makes the card's device present, with a description from the start.
   static void DevicePresent() { winsim::RegSetString(GamePortKey(kCard), "DeviceDesc", "Game port"); }
+
+  // A folder below the test's temporary root (created), as a host path.
+  std::string HostFolder(const std::string& relative) {
+    std::filesystem::path path = std::filesystem::path(root_) / relative;
+    std::filesystem::create_directories(path);
+    return path.string();
+  }
+
+  // A file below the test's root, with its folders.
+  void WriteMediaFile(const std::string& relative, const std::string& content = "x") {
+    std::filesystem::path path = std::filesystem::path(root_) / relative;
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << content;
+  }
+
+  void RemoveMediaFile(const std::string& relative) { std::filesystem::remove(std::filesystem::path(root_) / relative); }
+
+  // A complete drivers folder below `medium`: the setup programs of every
+  // kind and one file in each driver folder.
+  void WriteMediaTree(const std::string& medium, const std::string& driversFolder) {
+    std::string base = medium + "/" + driversFolder + "/";
+    for (const char* setup : {kSetup95, kSetup98, kSetupNT}) WriteMediaFile(base + setup, "setup");
+    WriteMediaFile(base + "Dosdrv/QTDOS.SYS");
+    WriteMediaFile(base + "Dosdrv/DOSAPP/QTMIX.EXE");
+    WriteMediaFile(base + "W95-98/drv/QTONAL.VXD");
+    WriteMediaFile(base + "NT40/drv/QTONAL.SYS");
+  }
+
+  // No drives at all.
+  static void ClearDrives() {
+    for (char letter = 'A'; letter <= 'Z'; ++letter) winsim::UnmapDrive(letter);
+  }
+
+  std::string root_;
 };
 
 }  // namespace qtest

@@ -1,0 +1,214 @@
+#include "source_dir_dlg.h"
+
+#include <string.h>
+
+#include <new>
+
+#include "app.h"
+#include "path_text.h"
+
+namespace {
+
+// A folder is entered only if it can still be searched: the folder, "*.*"
+// and the terminator must fit in MAX_PATH. A folder too deep for that is not
+// entered, and the dialog stays as it was.
+BOOL CanBeListed(LPCSTR folder) { return strlen(folder) + 3 < MAX_PATH; }
+
+}  // namespace
+
+CSourceDirDlg::CSourceDirDlg(const DriveList& driveList)
+    : CDialogBase(IDD_SOURCE_DIR), drives(driveList), tags(NULL), icon(NULL), m_list(NULL), m_edit(NULL) {
+  path[0] = '\0';
+  CAppBase* app = CAppBase::Current();
+  icon = LoadIconA(app != NULL ? app->Instance() : NULL, MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CSourceDirDlg::~CSourceDirDlg() {
+  // Normally freed with the window; this covers a dialog never shown.
+  delete tags;
+}
+
+void CSourceDirDlg::AddLine(LPCSTR text, LPCSTR tag) {
+  // A line the list box refused gets no tag, so lines and tags stay in step.
+  LRESULT index = SendMessageA(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  if (index == LB_ERR || index == LB_ERRSPACE) return;
+  if (!tags->Add(tag)) {
+    // No memory for the tag: start the list afresh rather than let a line
+    // carry another line's tag.
+    SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
+    tags->RemoveAll();
+  }
+}
+
+void CSourceDirDlg::AddDriveLines() {
+  for (int i = 0; i < drives.Count(); ++i) {
+    // "[" + root without its backslash + "]": room for "[X:]" and more.
+    char line[MAX_PATH + 3];
+    LPCSTR root = drives.At(i);
+    size_t length = strlen(root);
+    if (length > 0 && root[length - 1] == '\\') --length;
+    if (length > MAX_PATH - 1) length = MAX_PATH - 1;
+    line[0] = '[';
+    memcpy(line + 1, root, length);
+    line[length + 1] = ']';
+    line[length + 2] = '\0';
+    AddLine(line, ENTRY_DRIVE);
+  }
+}
+
+void CSourceDirDlg::ListFolder(LPCSTR folder) {
+  char pattern[MAX_PATH];
+  if (!PathTextCopy(pattern, folder) || !PathTextAppend(pattern, "*.*")) return;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern, &found);
+  // Nothing found (a drive with no disc, a missing folder): no folder lines.
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
+    // The name fills at most the whole record; the line adds two brackets
+    // and its terminator.
+    char line[MAX_PATH + 3];
+    size_t length = 0;
+    while (length < MAX_PATH && found.cFileName[length] != '\0') ++length;
+    line[0] = '[';
+    memcpy(line + 1, found.cFileName, length);
+    line[length + 1] = ']';
+    line[length + 2] = '\0';
+    LPCSTR tag = ENTRY_FOLDER;
+    if (strcmp(line, "[.]") == 0) tag = ENTRY_DOT;
+    if (strcmp(line, "[..]") == 0) tag = ENTRY_DOTDOT;
+    AddLine(line, tag);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+// Fills the list anew for `folder` and makes it the current folder.
+void CSourceDirDlg::ShowFolder(LPSTR folder) {
+  tags->RemoveAll();
+  SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
+  AddDriveLines();
+  if (drives.Count() > 0) {
+    if (folder[0] == '\0') PathTextCopy(folder, drives.At(0));
+    ListFolder(folder);
+  }
+  if (SendMessageA(m_list, LB_GETCOUNT, 0, 0) > 0) {
+    SetWindowTextA(m_edit, folder);
+    // Line 0, the first drive, is selected, not the folder chosen.
+    SendMessageA(m_list, LB_SETCURSEL, 0, 0);
+    PathTextCopy(path, folder);
+  } else {
+    SetWindowTextA(m_edit, "");
+    path[0] = '\0';
+  }
+}
+
+// The folder name of a line: its text without the brackets.
+BOOL CSourceDirDlg::LineName(int line, LPSTR name) {
+  LRESULT length = SendMessageA(m_list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
+  char text[MAX_PATH + 3];
+  // LB_GETTEXT copies the whole line: its length is checked first.
+  if (length < 2 || length >= static_cast<LRESULT>(sizeof text)) return FALSE;
+  if (SendMessageA(m_list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text)) != length)
+    return FALSE;
+  if (text[0] != '[' || text[length - 1] != ']') return FALSE;
+  name[0] = '\0';
+  return PathTextAppendPart(name, text + 1, static_cast<size_t>(length - 2));
+}
+
+BOOL CSourceDirDlg::OnInitDialog() {
+  SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+  SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+  m_list = GetDlgItem(Handle(), IDC_SOURCE_LIST);
+  m_edit = GetDlgItem(Handle(), IDC_SOURCE_PATH);
+
+  tags = new (std::nothrow) TextList;
+  if (tags == NULL) {
+    EndDialog(-1);  // the dialog cannot work: the caller sees a failed showing
+    return TRUE;
+  }
+  AddDriveLines();
+  if (drives.Count() > 0) {
+    char root[MAX_PATH];
+    if (PathTextCopy(root, drives.At(0)) && PathTextAddBackslash(root)) {
+      ListFolder(root);
+      SetWindowTextA(m_edit, root);
+      SendMessageA(m_list, LB_SETCURSEL, 0, 0);
+      PathTextCopy(path, root);
+    }
+  } else {
+    SetWindowTextA(m_edit, "");
+    path[0] = '\0';
+  }
+  return TRUE;  // the default focus
+}
+
+void CSourceDirDlg::OnSelChange() {
+  LRESULT count = SendMessageA(m_list, LB_GETCOUNT, 0, 0);
+  LRESULT line = SendMessageA(m_list, LB_GETCURSEL, 0, 0);
+  if (tags == NULL || line == LB_ERR || count <= 0 || line >= count) return;
+  LPCSTR tag = tags->At(static_cast<int>(line));
+  if (tag == NULL) return;
+
+  char folder[MAX_PATH];
+  folder[0] = '\0';
+  if (strcmp(tag, ENTRY_DRIVE) == 0) {
+    LPCSTR root = drives.At(static_cast<int>(line));
+    if (root == NULL || !PathTextCopy(folder, root) || !PathTextAddBackslash(folder)) return;
+  } else if (strcmp(tag, ENTRY_DOTDOT) == 0) {
+    // Up one folder: cut after the nearest backslash before the last
+    // character, looking no further back than the second character. A
+    // drive root has none and stays as it is.
+    PathTextCopy(folder, path);
+    for (int i = static_cast<int>(strlen(folder)) - 2; i >= 1; --i) {
+      if (folder[i] == '\\') {
+        folder[i + 1] = '\0';
+        break;
+      }
+    }
+  } else if (strcmp(tag, ENTRY_FOLDER) == 0) {
+    char name[MAX_PATH];
+    if (!LineName(static_cast<int>(line), name)) return;
+    if (!PathTextCopy(folder, path) || !PathTextAppend(folder, name) || !PathTextAddBackslash(folder) ||
+        !CanBeListed(folder))
+      return;
+  } else {
+    return;  // "." changes nothing
+  }
+  ShowFolder(folder);
+}
+
+void CSourceDirDlg::OnOK() {
+  // What the user typed wins over the navigated folder: at most 259
+  // characters. A text of 259 characters without a backslash has no room for
+  // one and is handed back without it.
+  path[0] = '\0';
+  GetWindowTextA(m_edit, path, MAX_PATH);
+  PathTextAddBackslash(path);
+  EndDialog(IDOK);
+}
+
+void CSourceDirDlg::OnCancel() { EndDialog(IDCANCEL); }
+
+void CSourceDirDlg::OnDestroy() {
+  delete tags;
+  tags = NULL;
+}
+
+BOOL CSourceDirDlg::OnPaint() {
+  if (!IsIconic(Handle())) return FALSE;
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(Handle(), &paint);
+  SendMessageA(Handle(), WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+  // The icon centred in the client area.
+  int iconWidth = GetSystemMetrics(SM_CXICON);
+  int iconHeight = GetSystemMetrics(SM_CYICON);
+  RECT client;
+  GetClientRect(Handle(), &client);
+  int x = (client.right - client.left - iconWidth + 1) / 2;
+  int y = (client.bottom - client.top - iconHeight + 1) / 2;
+  DrawIcon(dc, x, y, icon);
+  EndPaint(Handle(), &paint);
+  return TRUE;
+}
+
+HICON CSourceDirDlg::OnQueryDragIcon() { return icon; }

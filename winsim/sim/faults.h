@@ -1,0 +1,26 @@
+// Fault injection by call name and count. Every modelled function that can
+// fail asks, at its start, whether this call is one to fail; if so it fails
+// at once with the given error, as the real function fails, before doing
+// anything else. Calls are counted per function name from Reset, from 1.
+//
+//   winsim::InjectFault("CreateFileA", 3, ERROR_ACCESS_DENIED);  // the 3rd call fails
+//   winsim::InjectFault("FindFirstFileA", 1, ERROR_NOT_READY, 0);  // every call fails
+//
+// Functions that take part: CreateFileA (file paths), FindFirstFileA,
+// FindNextFileA, GetLogicalDriveStringsA, GetDriveTypeA (fails as
+// DRIVE_UNKNOWN), GetPrivateProfileStringA (fails as if the file were
+// missing), DialogBoxParamA (fails with -1).
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace winsim {
+
+// Calls number `nth`, nth+1, ... nth+times-1 of `function` fail with `error`;
+// times 0 means every call from the nth on.
+void InjectFault(const std::string& function, int nth, uint32_t error, int times = 1);
+// How many times the function has been called since Reset.
+int CallCount(const std::string& function);
+
+}  // namespace winsim

@@ -1,0 +1,68 @@
+// The simulated file system as a test sees it: drive letters mapped onto host
+// folders, drives without a medium, and a record of what the program opened
+// and read.
+//
+// Paths on a drive resolve onto the host folder one name at a time, comparing
+// names without case. Host names that Windows could not address (holding one
+// of \ / : * ? " < > | or a control character, or ending in a dot or a blank)
+// are invisible. Names beginning with a dot read as hidden, and files and
+// folders without any write permission as read-only, as under Wine.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+// Drive types, as GetDriveTypeA reports them.
+constexpr unsigned kDriveRemovable = 2;
+constexpr unsigned kDriveFixed = 3;
+constexpr unsigned kDriveRemote = 4;
+constexpr unsigned kDriveCdrom = 5;
+constexpr unsigned kDriveRamdisk = 6;
+
+// Maps a drive letter (either case) onto a host folder, replacing any earlier
+// mapping of that letter.
+void MapDrive(char letter, unsigned type, const std::string& hostFolder);
+// A drive that is listed with its type but holds no medium: every path on it
+// fails with ERROR_NOT_READY, and searches on it find nothing.
+void MapEmptyDrive(char letter, unsigned type);
+// Takes the medium out of a mapped drive, or puts one in (a host folder).
+void EjectMedium(char letter);
+void InsertMedium(char letter, const std::string& hostFolder);
+void UnmapDrive(char letter);
+
+// The current folder that relative paths ("x", "\x", "C:x") resolve against;
+// "C:\" at power-on.
+void SetCurrentFolder(const std::string& windowsPath);
+
+// The host path a Windows path resolves to, or "" when it names nothing.
+std::string HostPathOf(const std::string& windowsPath);
+
+struct FileOpenRecord {
+  std::string path;  // as the program passed it
+  uint32_t access;
+  uint32_t disposition;
+  bool opened;
+  uint32_t error;  // GetLastError when not opened
+};
+// Every CreateFileA on a path that is not a device name, in order.
+const std::vector<FileOpenRecord>& FileOpens();
+// Every search pattern given to FindFirstFileA, in order.
+const std::vector<std::string>& FileSearches();
+
+struct ProfileReadRecord {
+  std::string file;
+  std::string section;
+  std::string key;
+  std::string text;  // what was copied into the buffer
+  uint32_t returned;
+};
+const std::vector<ProfileReadRecord>& ProfileReads();
+
+// File and search handles the program holds open.
+int OpenFileHandleCount();
+int OpenSearchHandleCount();
+
+}  // namespace winsim
