@@ -19,9 +19,15 @@
 //   clear               every slot back to the marker, writing from slot 0
 //   write HEX [HEX...]  write messages into the ring
 //   burst N FIRST       write N messages FIRST, FIRST+1, ...
+//   sync                wait (up to 120 s) until every call queued so far
+//                       has run and returned
 //   exit CODE           end the process with that exit code
-// The calls are queued with QueueUserAPC to the thread that registered, with
-// the routine address that came in as the input buffer argument.
+// The calls are queued with QueueUserAPC to the thread that registered. Each
+// queued call is a small routine of the driver's that calls the routine
+// whose address came in as the input buffer argument, on that thread inside
+// its alertable wait, and then notes that it returned, so that a script can
+// wait for a call to have run (the log gets "call start begins" and "call
+// start returned" lines).
 #include "standin_log.h"
 
 #include <stdlib.h>
@@ -38,6 +44,8 @@ HANDLE sRegisteredThread;
 volatile LONG sRing[kRingSlots];
 DWORD sWriteIndex;
 char sScriptPath[MAX_PATH];
+volatile LONG sCallsQueued;
+volatile LONG sCallsReturned;
 
 void ClearRing() {
   for (DWORD i = 0; i < kRingSlots; ++i) InterlockedExchange(&sRing[i], static_cast<LONG>(kRingEmpty));
@@ -54,9 +62,25 @@ void WriteMessage(DWORD message) {
   sWriteIndex = next;
 }
 
+// Runs as the queued call, on the registered thread.
+void WINAPI CallRoutine(ULONG_PTR parameter) {
+  const char* what = parameter == kRingEmpty ? "stop" : "start";
+  char text[64];
+  _snprintf(text, sizeof text - 1, "call %s begins", what);
+  text[sizeof text - 1] = '\0';
+  WriteStandInLog(&sLog, text);
+  sRoutine(parameter);
+  _snprintf(text, sizeof text - 1, "call %s returned", what);
+  text[sizeof text - 1] = '\0';
+  WriteStandInLog(&sLog, text);
+  InterlockedIncrement(&sCallsReturned);
+}
+
 void Queue(ULONG_PTR parameter, const char* what) {
   char text[96];
-  DWORD queued = QueueUserAPC(sRoutine, sRegisteredThread, parameter);
+  InterlockedIncrement(&sCallsQueued);
+  DWORD queued = QueueUserAPC(CallRoutine, sRegisteredThread, parameter);
+  if (!queued) InterlockedDecrement(&sCallsQueued);
   _snprintf(text, sizeof text - 1, "queued %s %s", what, queued ? "ok" : "failed");
   text[sizeof text - 1] = '\0';
   WriteStandInLog(&sLog, text);
@@ -83,6 +107,10 @@ void RunLine(char* line) {
     DWORD n = count != NULL ? strtoul(count, NULL, 10) : 0;
     DWORD base = first != NULL ? strtoul(first, NULL, 16) : 0;
     for (DWORD i = 0; i < n; ++i) WriteMessage(base + i);
+  } else if (strcmp(word, "sync") == 0) {
+    DWORD start = GetTickCount();
+    while (sCallsReturned != sCallsQueued && GetTickCount() - start < 120000) Sleep(10);
+    WriteStandInLog(&sLog, sCallsReturned == sCallsQueued ? "synced" : "sync timed out");
   } else if (strcmp(word, "exit") == 0) {
     char* code = strtok(NULL, " \t\r\n");
     WriteStandInLog(&sLog, "exit");
