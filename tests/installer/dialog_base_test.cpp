@@ -1,0 +1,95 @@
+// The framework's dialog base: the object reaches its message map through
+// DWLP_USER, handled messages answer as the dialog manager expects, and a
+// dialog that cannot be shown reports -1.
+#include "dialog.h"
+#include "installer_fixture.h"
+#include "resource.h"
+
+namespace qtest {
+namespace {
+
+const LONG_PTR kPoison = 0x5eed;
+
+// A dialog that records what reached it, on the installer's template.
+class CProbeDlg : public CDialogBase {
+ public:
+  CProbeDlg() : CDialogBase(IDD_SOURCE_DIR) {}
+  explicit CProbeDlg(UINT templateId) : CDialogBase(templateId) {}
+
+  std::string seen;
+  HWND handleAtInit = NULL;
+
+ protected:
+  BEGIN_MSG_MAP(CProbeDlg)
+    MSG_WM_INITDIALOG(OnInitDialog)
+    MSG_WM_QUERYDRAGICON(OnQueryDragIcon)
+    COMMAND_HANDLER(IDC_SOURCE_LIST, LBN_SELCHANGE, OnSelChange)
+    COMMAND_ID_HANDLER(IDOK, OnOK)
+    MSG_WM_DESTROY(OnDestroy)
+  END_MSG_MAP()
+
+ private:
+  BOOL OnInitDialog() {
+    seen += "init;";
+    handleAtInit = Handle();
+    SendDlgItemMessageA(Handle(), IDC_SOURCE_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("[X:]"));
+    return TRUE;
+  }
+  HICON OnQueryDragIcon() { return reinterpret_cast<HICON>(kPoison); }
+  void OnSelChange() {
+    seen += "select;";
+    // A handled message leaves its answer in DWLP_MSGRESULT.
+    SetWindowLongPtrA(Handle(), DWLP_MSGRESULT, kPoison);
+  }
+  void OnOK() {
+    seen += "ok;";
+    EndDialog(IDOK);
+  }
+  void OnDestroy() { seen += "destroy;"; }
+};
+
+class DialogBaseTest : public InstallerTest {};
+
+TEST_F(DialogBaseTest, MessagesReachTheObjectFromInitialisationToDestruction) {
+  CProbeDlg dialog;
+  winsim::AddDialogScript([&](winsim::DialogUser& user) {
+    EXPECT_EQ(dialog.Handle(), user.Handle());
+    EXPECT_EQ(GetWindowLongPtrA(user.Handle(), DWLP_USER), reinterpret_cast<LONG_PTR>(&dialog));
+    user.Select(0);
+    user.Type("typed");  // EN_UPDATE and EN_CHANGE: no handler, default handling
+    // The direct-answer rule: the icon comes back as the procedure's result.
+    EXPECT_EQ(user.DragIcon(), reinterpret_cast<HICON>(kPoison));
+    user.PressOK();
+  });
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  EXPECT_EQ(dialog.seen, "init;select;ok;destroy;");
+  EXPECT_NE(dialog.handleAtInit, nullptr);
+  EXPECT_EQ(dialog.Handle(), nullptr);
+}
+
+TEST_F(DialogBaseTest, UnhandledMessagesGoToTheDefaultHandling) {
+  CProbeDlg dialog;
+  winsim::AddDialogScript([](winsim::DialogUser& user) {
+    // No paint handler: the system paints. WM_CLOSE becomes IDCANCEL, which
+    // this dialog does not handle either, so it stays open.
+    EXPECT_EQ(user.Paint().size(), 1u);
+    user.Close();
+    EXPECT_FALSE(user.Ended());
+    user.PressOK();
+  });
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+}
+
+TEST_F(DialogBaseTest, DialogThatCannotBeShownReturnsMinusOne) {
+  winsim::InjectFault("DialogBoxParamA", 1, 8 /* ERROR_NOT_ENOUGH_MEMORY */);
+  CProbeDlg dialog;
+  EXPECT_EQ(dialog.DoModal(), -1);
+  CProbeDlg missing(999);  // no such template
+  EXPECT_EQ(missing.DoModal(), -1);
+  EXPECT_EQ(dialog.seen, "");
+  ASSERT_EQ(winsim::Dialogs().size(), 2u);
+  EXPECT_EQ(winsim::Dialogs()[1].result, -1);
+}
+
+}  // namespace
+}  // namespace qtest

@@ -1,0 +1,252 @@
+// The source folder dialog, operated by the scripted user: what it lists,
+// how it navigates, what OK hands back, and how it paints when minimised.
+#include <string>
+#include <vector>
+
+#include "installer_fixture.h"
+#include "source_dir_dlg.h"
+
+namespace qtest {
+namespace {
+
+using Lines = std::vector<std::string>;
+using winsim::DialogUser;
+using winsim::PaintEvent;
+
+class SourceDirDlgTest : public InstallerTest {
+ protected:
+  // The machine of the examples: C: with the folders AUDIO (holding
+  // DRIVERS) and WINDOWS and a file, D: a CD-ROM drive with no disc.
+  void SetUp() override {
+    InstallerTest::SetUp();
+    ClearDrives();
+    winsim::MapDrive('C', winsim::kDriveFixed, HostFolder("c"));
+    winsim::MapEmptyDrive('D', winsim::kDriveCdrom);
+    HostFolder("c/AUDIO/DRIVERS");
+    HostFolder("c/WINDOWS");
+    WriteMediaFile("c/AUTOEXEC.BAT");
+    drives_.Add("C:\\");
+    drives_.Add("D:\\");
+  }
+
+  // Shows a fresh dialog over the drive list, run by `script`.
+  INT_PTR Show(winsim::DialogScript script) {
+    winsim::AddDialogScript(std::move(script));
+    CSourceDirDlg dialog(drives_);
+    INT_PTR result = dialog.DoModal();
+    path_ = dialog.path;
+    return result;
+  }
+
+  // Checks what the user sees: the lines, the selection and the field.
+  static void ExpectView(const DialogUser& user, const Lines& lines, int selection, const std::string& field) {
+    EXPECT_EQ(user.Lines(), lines);
+    EXPECT_EQ(user.Selection(), selection);
+    EXPECT_EQ(user.Field(), field);
+  }
+
+  DriveList drives_;
+  std::string path_;
+};
+
+const Lines kRootOfC = {"[C:]", "[D:]", "[AUDIO]", "[WINDOWS]"};
+
+TEST_F(SourceDirDlgTest, OpensOnTheFirstDriveWithDriveLinesFirst) {
+  ASSERT_EQ(Show([](DialogUser& user) {
+              EXPECT_EQ(user.Caption(), "Plurava Applications setup program");
+              ExpectView(user, kRootOfC, 0, "C:\\");
+              user.PressOK();
+            }),
+            IDOK);
+  EXPECT_EQ(path_, "C:\\");
+  ASSERT_EQ(winsim::Dialogs().size(), 1u);
+  EXPECT_EQ(winsim::Dialogs()[0].templateId, 102);
+  EXPECT_EQ(winsim::Dialogs()[0].initialLines, kRootOfC);
+}
+
+TEST_F(SourceDirDlgTest, DriveLinesFollowTheDriveListOrder) {
+  drives_.RemoveAll();
+  drives_.Add("D:\\");
+  drives_.Add("C:\\");
+  Show([](DialogUser& user) {
+    ExpectView(user, {"[D:]", "[C:]"}, 0, "D:\\");  // D: has no disc: no folder lines
+    user.PressCancel();
+  });
+}
+
+TEST_F(SourceDirDlgTest, EnteringAFolderListsItWithLineZeroSelected) {
+  Show([](DialogUser& user) {
+    user.SelectText("[AUDIO]");
+    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]", "[DRIVERS]"}, 0, "C:\\AUDIO\\");
+    user.SelectText("[DRIVERS]");
+    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]"}, 0, "C:\\AUDIO\\DRIVERS\\");
+    user.PressOK();
+  });
+  EXPECT_EQ(path_, "C:\\AUDIO\\DRIVERS\\");
+}
+
+TEST_F(SourceDirDlgTest, DotDotGoesUpOneFolderAtATimeToTheRoot) {
+  Show([](DialogUser& user) {
+    user.SelectText("[AUDIO]");
+    user.SelectText("[DRIVERS]");
+    user.SelectText("[..]");
+    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]", "[DRIVERS]"}, 0, "C:\\AUDIO\\");
+    user.SelectText("[..]");
+    ExpectView(user, kRootOfC, 0, "C:\\");
+    user.PressOK();
+  });
+  EXPECT_EQ(path_, "C:\\");
+}
+
+TEST_F(SourceDirDlgTest, DotChangesNothing) {
+  Show([](DialogUser& user) {
+    user.SelectText("[AUDIO]");
+    user.Select(2);  // [.]
+    // The click moved the selection; the dialog itself changed nothing.
+    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]", "[DRIVERS]"}, 2, "C:\\AUDIO\\");
+    user.PressOK();
+  });
+  EXPECT_EQ(path_, "C:\\AUDIO\\");
+}
+
+TEST_F(SourceDirDlgTest, DriveWithoutADiscShowsOnlyTheDriveLines) {
+  Show([](DialogUser& user) {
+    user.SelectText("[D:]");
+    ExpectView(user, {"[C:]", "[D:]"}, 0, "D:\\");
+    // Line 0 is [C:] now: a click on it goes back to C:.
+    user.Select(0);
+    ExpectView(user, kRootOfC, 0, "C:\\");
+    user.PressCancel();
+  });
+}
+
+TEST_F(SourceDirDlgTest, HiddenFoldersAreListedAndFilesAreNot) {
+  HostFolder("c/.store");
+  Show([](DialogUser& user) {
+    ExpectView(user, {"[C:]", "[D:]", "[.store]", "[AUDIO]", "[WINDOWS]"}, 0, "C:\\");
+    user.PressCancel();
+  });
+}
+
+TEST_F(SourceDirDlgTest, EmptyDriveListShowsNothingAndOkGivesABackslash) {
+  drives_.RemoveAll();
+  ASSERT_EQ(Show([](DialogUser& user) {
+              ExpectView(user, {}, -1, "");
+              user.PressOK();
+            }),
+            IDOK);
+  EXPECT_EQ(path_, "\\");
+}
+
+// What OK hands back for a typed text.
+struct TypedRow {
+  std::string typed;
+  std::string path;
+};
+
+class TypedPathTest : public SourceDirDlgTest, public ::testing::WithParamInterface<TypedRow> {};
+
+TEST_P(TypedPathTest, TypedTextWinsAndEndsWithABackslash) {
+  std::string typed = GetParam().typed;
+  ASSERT_EQ(Show([&](DialogUser& user) {
+              user.SelectText("[AUDIO]");
+              user.Type(typed);
+              user.PressOK();
+            }),
+            IDOK);
+  EXPECT_EQ(path_, GetParam().path);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, TypedPathTest,
+    ::testing::Values(TypedRow{"E:\\CD\\DRIVERS", "E:\\CD\\DRIVERS\\"},                          // 1
+                      TypedRow{"E:\\CD\\", "E:\\CD\\"},                                          // 2 unchanged
+                      TypedRow{"", "\\"},                                                        // 3 emptied
+                      TypedRow{"D:\\" + std::string(255, 'a'), "D:\\" + std::string(255, 'a') + "\\"},  // 4 258 + 1
+                      TypedRow{"D:\\" + std::string(256, 'a'), "D:\\" + std::string(256, 'a')},  // 5 259: no room
+                      TypedRow{"D:\\" + std::string(255, 'a') + "\\", "D:\\" + std::string(255, 'a') + "\\"},  // 6
+                      TypedRow{"D:\\" + std::string(297, 'a'), "D:\\" + std::string(256, 'a')}));  // 7 cut at 259
+
+TEST_F(SourceDirDlgTest, EnterPressesOkAndEscapeOrCloseCancel) {
+  EXPECT_EQ(Show([](DialogUser& user) {
+              user.Type("E:\\X");
+              user.PressEnter();
+            }),
+            IDOK);
+  EXPECT_EQ(path_, "E:\\X\\");
+  EXPECT_EQ(Show([](DialogUser& user) { user.PressEscape(); }), IDCANCEL);
+  EXPECT_EQ(Show([](DialogUser& user) { user.Close(); }), IDCANCEL);
+  EXPECT_EQ(Show([](DialogUser& user) { user.PressCancel(); }), IDCANCEL);
+  EXPECT_EQ(winsim::Dialogs().size(), 4u);
+  EXPECT_EQ(winsim::Dialogs()[0].finalField, "E:\\X");
+}
+
+TEST_F(SourceDirDlgTest, IconIsTheApplicationIconForBothSizes) {
+  Show([](DialogUser& user) {
+    HICON big = user.Icon(true);
+    EXPECT_NE(big, nullptr);
+    EXPECT_EQ(user.Icon(false), big);
+    winsim::IconInfo info = winsim::IconOf(big);
+    EXPECT_EQ(info.groupId, 128);
+    EXPECT_EQ(info.image.width, 32);
+    EXPECT_EQ(info.image.height, 32);
+    EXPECT_EQ(info.image.bitCount, 4);
+    EXPECT_EQ(user.DragIcon(), big);
+    user.PressCancel();
+  });
+}
+
+TEST_F(SourceDirDlgTest, MinimisedPaintingErasesThenDrawsTheIconCentred) {
+  struct Row {
+    int width, height, x, y;
+  };
+  Show([](DialogUser& user) {
+    HICON icon = user.Icon(true);
+    for (const Row& row : {Row{36, 36, 2, 2}, Row{37, 38, 3, 3}, Row{160, 24, 64, -3}}) {
+      SCOPED_TRACE(row.width);
+      user.Minimise(row.width, row.height);
+      std::vector<PaintEvent> paint = user.Paint();
+      ASSERT_EQ(paint.size(), 4u);
+      EXPECT_EQ(paint[0].kind, PaintEvent::kBeginPaint);
+      EXPECT_EQ(paint[1].kind, PaintEvent::kIconBackground);
+      EXPECT_EQ(paint[1].dc, paint[0].dc);
+      EXPECT_EQ(paint[2].kind, PaintEvent::kDrawIcon);
+      EXPECT_EQ(paint[2].dc, paint[0].dc);
+      EXPECT_EQ(paint[2].icon, icon);
+      EXPECT_EQ(paint[2].x, row.x);
+      EXPECT_EQ(paint[2].y, row.y);
+      EXPECT_EQ(paint[3].kind, PaintEvent::kEndPaint);
+    }
+    user.Restore();
+    std::vector<PaintEvent> paint = user.Paint();
+    ASSERT_EQ(paint.size(), 1u);
+    EXPECT_EQ(paint[0].kind, PaintEvent::kDefaultPaint);
+    user.PressCancel();
+  });
+}
+
+// Over-long folders: C:\ + a 249-character name + \ is 253 characters. A
+// folder is entered only while folder + "*.*" still fits: 256 characters
+// enter, 257 do not.
+TEST_F(SourceDirDlgTest, FolderTooDeepToSearchIsNotEntered) {
+  std::string deep(249, 'd');
+  HostFolder("c/" + deep + "/xx");
+  HostFolder("c/" + deep + "/yyy");
+  std::string deepPath = "C:\\" + deep + "\\";
+  ASSERT_EQ(deepPath.size(), 253u);
+  Show([&](DialogUser& user) {
+    user.SelectText("[" + deep + "]");
+    Lines deepLines = {"[C:]", "[D:]", "[.]", "[..]", "[xx]", "[yyy]"};
+    ExpectView(user, deepLines, 0, deepPath);
+    user.SelectText("[xx]");
+    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]"}, 0, deepPath + "xx\\");  // 256 characters
+    user.SelectText("[..]");
+    user.SelectText("[yyy]");  // 257 characters: stays
+    ExpectView(user, deepLines, 5, deepPath);
+    user.PressOK();
+  });
+  EXPECT_EQ(path_, deepPath);
+}
+
+}  // namespace
+}  // namespace qtest
