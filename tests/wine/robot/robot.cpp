@@ -1,0 +1,369 @@
+// The UI robot of the end-to-end runs: starts a program, then plays a user
+// who reads every message box and dialog of that program and answers them
+// from a script, writing down everything it saw.
+//
+//   robot.exe SCRIPT TRANSCRIPT DEADLINE_MS PROGRAM [ARGUMENT...]
+//
+// Script lines, tab-separated:
+//   box     ANSWER        wait for the next message box; answer YES, NO, OK or CANCEL
+//   dialog                wait for the folder dialog and write down its state
+//   select  N             select list line N, as a click does (LBN_SELCHANGE)
+//   type    TEXT          replace the text of the path field
+//   press   OK|CANCEL     press a button of the folder dialog
+//   shot    FILE.bmp      save the folder dialog's window as a bitmap
+// Transcript lines, tab-separated:
+//   box     CAPTION  TEXT  BUTTONS  ANSWER
+//   dialog  CAPTION  FIELD  SELECTION  LINE|LINE|...
+//   unexpected  WHAT     a window the script did not foresee (the program is ended)
+//   timeout              the deadline passed (the program is ended)
+//   exit    CODE
+// In texts a line-feed is written as the two characters \n.
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kListBoxId = 1001;
+const int kFieldId = 1000;
+const DWORD kPollMs = 50;
+
+HANDLE sProcess = NULL;
+DWORD sProcessId = 0;
+DWORD sDeadline = 0;
+FILE* sTranscript = NULL;
+
+std::string Escape(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
+  }
+  return out;
+}
+
+void Write(const std::string& line) {
+  fprintf(sTranscript, "%s\n", line.c_str());
+  fflush(sTranscript);
+}
+
+std::string WindowText(HWND window) {
+  if (window == NULL) return "";
+  int length = GetWindowTextLengthA(window);
+  std::vector<char> text(static_cast<size_t>(length) + 2, '\0');
+  GetWindowTextA(window, text.data(), length + 1);
+  return text.data();
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = "";
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+struct Search {
+  bool wantDialog;
+  HWND found;
+};
+
+BOOL CALLBACK FindWindowOfProgram(HWND window, LPARAM param) {
+  Search* search = reinterpret_cast<Search*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid != sProcessId || !IsWindowVisible(window) || ClassOf(window) != "#32770") return TRUE;
+  bool isDialog = GetDlgItem(window, kListBoxId) != NULL;
+  if (isDialog != search->wantDialog) {
+    // Remember it anyway: the caller reports what came instead.
+    if (search->found == NULL) search->found = window;
+    return TRUE;
+  }
+  search->found = window;
+  return FALSE;
+}
+
+bool ProgramEnded() { return WaitForSingleObject(sProcess, 0) == WAIT_OBJECT_0; }
+
+bool PastDeadline() { return static_cast<LONG>(GetTickCount() - sDeadline) >= 0; }
+
+// Waits for a window of the wanted kind. Returns NULL when the program ended,
+// the deadline passed, or another kind of window came first.
+HWND WaitForWindow(bool wantDialog, HWND* other) {
+  *other = NULL;
+  while (!ProgramEnded() && !PastDeadline()) {
+    Search search = {wantDialog, NULL};
+    EnumWindows(FindWindowOfProgram, reinterpret_cast<LPARAM>(&search));
+    if (search.found != NULL) {
+      bool isDialog = GetDlgItem(search.found, kListBoxId) != NULL;
+      if (isDialog == wantDialog) {
+        Sleep(kPollMs);  // let the window finish its initialisation
+        return search.found;
+      }
+      *other = search.found;
+      return NULL;
+    }
+    Sleep(kPollMs);
+  }
+  return NULL;
+}
+
+std::string Buttons(HWND box) {
+  std::string buttons;
+  if (GetDlgItem(box, IDYES) && GetDlgItem(box, IDNO)) buttons += "YESNO";
+  if (GetDlgItem(box, IDOK)) buttons += "OK";
+  if (GetDlgItem(box, IDCANCEL)) buttons += "CANCEL";
+  return buttons.empty() ? "NONE" : buttons;
+}
+
+int AnswerId(const std::string& answer) {
+  if (answer == "YES") return IDYES;
+  if (answer == "NO") return IDNO;
+  if (answer == "OK") return IDOK;
+  if (answer == "CANCEL") return IDCANCEL;
+  return 0;
+}
+
+void Click(HWND window, int id) {
+  PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+void WaitGone(HWND window) {
+  while (IsWindow(window) && IsWindowVisible(window) && !ProgramEnded() && !PastDeadline()) Sleep(kPollMs);
+}
+
+// Describes an unforeseen window and ends the program: the transcript then
+// shows exactly where the run went astray.
+bool Unexpected(HWND window, const std::string& wanted) {
+  std::string what = window ? ("\"" + Escape(WindowText(window)) + "\" while waiting for " + wanted)
+                            : ("nothing while waiting for " + wanted);
+  if (window && GetDlgItem(window, 0xFFFF))
+    what = "box \"" + Escape(WindowText(window)) + "\" \"" + Escape(WindowText(GetDlgItem(window, 0xFFFF))) +
+           "\" while waiting for " + wanted;
+  if (PastDeadline() && !ProgramEnded()) {
+    Write("timeout");
+  } else if (!ProgramEnded() || window) {
+    Write("unexpected\t" + what);
+  }
+  return false;
+}
+
+bool DoBox(const std::string& answer) {
+  HWND other;
+  HWND box = WaitForWindow(false, &other);
+  if (box == NULL) return Unexpected(other, "a message box");
+  std::string caption = WindowText(box);
+  std::string text = WindowText(GetDlgItem(box, 0xFFFF));
+  Write("box\t" + caption + "\t" + Escape(text) + "\t" + Buttons(box) + "\t" + answer);
+  int id = AnswerId(answer);
+  if (id == 0 || GetDlgItem(box, id) == NULL) {
+    Write("unexpected\tno button " + answer);
+    return false;
+  }
+  Click(box, id);
+  WaitGone(box);
+  return true;
+}
+
+// List lines read across processes come back as wide text, whatever the
+// caller asked for, so they are read with the wide messages.
+std::string ListLine(HWND list, int index) {
+  LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length < 0) return "";
+  std::vector<WCHAR> wide(static_cast<size_t>(length) + 2, 0);
+  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(wide.data()));
+  char narrow[1024] = "";
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow, sizeof narrow - 1, NULL, NULL);
+  return narrow;
+}
+
+HWND Dialog() {
+  HWND other;
+  HWND dialog = WaitForWindow(true, &other);
+  if (dialog == NULL) Unexpected(other, "the folder dialog");
+  return dialog;
+}
+
+bool DoDump() {
+  HWND dialog = Dialog();
+  if (dialog == NULL) return false;
+  HWND list = GetDlgItem(dialog, kListBoxId);
+  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  std::string lines;
+  for (int i = 0; i < count; ++i) lines += (i ? "|" : "") + ListLine(list, i);
+  LRESULT selection = SendMessageA(list, LB_GETCURSEL, 0, 0);
+  char sel[16];
+  snprintf(sel, sizeof sel, "%ld", static_cast<long>(selection));
+  Write("dialog\t" + WindowText(dialog) + "\t" + WindowText(GetDlgItem(dialog, kFieldId)) + "\t" + sel + "\t" + lines);
+  return true;
+}
+
+bool DoSelect(int line) {
+  HWND dialog = Dialog();
+  if (dialog == NULL) return false;
+  HWND list = GetDlgItem(dialog, kListBoxId);
+  SendMessageA(list, LB_SETCURSEL, static_cast<WPARAM>(line), 0);
+  // A click notifies the dialog; a programmatic selection does not, so the
+  // robot sends the notification itself and waits until it was handled.
+  SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(kListBoxId, LBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  return true;
+}
+
+bool DoType(const std::string& text) {
+  HWND dialog = Dialog();
+  if (dialog == NULL) return false;
+  SendMessageA(GetDlgItem(dialog, kFieldId), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+  return true;
+}
+
+bool DoPress(const std::string& button) {
+  HWND dialog = Dialog();
+  if (dialog == NULL) return false;
+  Click(dialog, button == "OK" ? IDOK : IDCANCEL);
+  WaitGone(dialog);
+  return true;
+}
+
+bool SaveBitmap(HWND window, const std::string& file) {
+  RECT rect;
+  GetWindowRect(window, &rect);
+  int width = rect.right - rect.left;
+  int height = rect.bottom - rect.top;
+  HDC screen = GetDC(NULL);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  SelectObject(memory, old);
+
+  BITMAPINFOHEADER info = {};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  info.biCompression = BI_RGB;
+  DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::vector<BYTE> pixels(stride * static_cast<DWORD>(height));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&info),
+            DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(NULL, screen);
+
+  BITMAPFILEHEADER header = {};
+  header.bfType = 0x4D42;
+  header.bfOffBits = sizeof header + sizeof info;
+  header.bfSize = header.bfOffBits + static_cast<DWORD>(pixels.size());
+  FILE* out = fopen(file.c_str(), "wb");
+  if (out == NULL) return false;
+  fwrite(&header, sizeof header, 1, out);
+  fwrite(&info, sizeof info, 1, out);
+  fwrite(pixels.data(), 1, pixels.size(), out);
+  fclose(out);
+  return true;
+}
+
+bool DoShot(const std::string& file) {
+  HWND dialog = Dialog();
+  if (dialog == NULL) return false;
+  Sleep(300);  // let the dialog paint
+  if (!SaveBitmap(dialog, file)) Write("unexpected\tcannot write " + file);
+  return true;
+}
+
+bool RunStep(const std::string& line) {
+  std::string verb = line.substr(0, line.find('\t'));
+  std::string arg = line.find('\t') == std::string::npos ? "" : line.substr(line.find('\t') + 1);
+  if (verb == "box") return DoBox(arg);
+  if (verb == "dialog") return DoDump();
+  if (verb == "select") return DoSelect(atoi(arg.c_str()));
+  if (verb == "type") return DoType(arg);
+  if (verb == "press") return DoPress(arg);
+  if (verb == "shot") return DoShot(arg);
+  Write("unexpected\tunknown script step " + verb);
+  return false;
+}
+
+std::vector<std::string> ReadLines(const char* path) {
+  std::vector<std::string> lines;
+  FILE* in = fopen(path, "rb");
+  if (in == NULL) return lines;
+  char buffer[4096];
+  while (fgets(buffer, sizeof buffer, in)) {
+    std::string line = buffer;
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    if (!line.empty() && line[0] != '#') lines.push_back(line);
+  }
+  fclose(in);
+  return lines;
+}
+
+std::string Quote(const char* argument) { return std::string("\"") + argument + "\""; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    fprintf(stderr, "usage: robot SCRIPT TRANSCRIPT DEADLINE_MS PROGRAM [ARGUMENT...]\n");
+    return 2;
+  }
+  std::vector<std::string> script = ReadLines(argv[1]);
+  sTranscript = fopen(argv[2], "w");
+  if (sTranscript == NULL) return 2;
+  sDeadline = GetTickCount() + static_cast<DWORD>(atol(argv[3]));
+
+  std::string command = Quote(argv[4]);
+  for (int i = 5; i < argc; ++i) command += " " + Quote(argv[i]);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  std::vector<char> line(command.begin(), command.end());
+  line.push_back('\0');
+  if (!CreateProcessA(NULL, line.data(), NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+    Write("unexpected\tcannot start " + command);
+    return 3;
+  }
+  sProcess = process.hProcess;
+  sProcessId = process.dwProcessId;
+
+  bool onScript = true;
+  for (const std::string& step : script) {
+    if (!RunStep(step)) {
+      onScript = false;
+      break;
+    }
+  }
+  // After the script the program should end by itself; any window it still
+  // shows was not foreseen.
+  while (onScript && !ProgramEnded() && !PastDeadline()) {
+    Search search = {false, NULL};
+    EnumWindows(FindWindowOfProgram, reinterpret_cast<LPARAM>(&search));
+    if (search.found != NULL) {
+      Unexpected(search.found, "the end of the program");
+      break;
+    }
+    Sleep(kPollMs);
+  }
+  if (!ProgramEnded()) {
+    if (PastDeadline() && onScript) Write("timeout");
+    TerminateProcess(sProcess, 259);
+    WaitForSingleObject(sProcess, 5000);
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(sProcess, &code);
+  char text[32];
+  snprintf(text, sizeof text, "exit\t%lu", static_cast<unsigned long>(code));
+  Write(text);
+  fclose(sTranscript);
+  return 0;
+}

@@ -1,0 +1,205 @@
+#!/usr/bin/env python3
+"""A 32-bit Wine prefix for the end-to-end runs, prepared once and reused.
+
+    wineprefix.py template      prints the path of the prepared template
+                                prefix, creating it first if needed
+
+Creating a prefix is slow (minutes where Wine's 32-bit side runs through the
+user-mode emulator), so one template is kept in QT_WINE_CACHE (default
+/var/cache/qtonal-wine) and every test run works on a copy of it. Set-up of
+a scenario (Windows version, drives, registry) is written straight into the
+prefix's registry files while no Wine process runs: Wine reads them when its
+server starts, and no slow Wine process is needed for it.
+"""
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+CACHE = os.environ.get("QT_WINE_CACHE", "/var/cache/qtonal-wine")
+TEMPLATE_VERSION = "1"
+
+
+def wine_env(prefix):
+    env = dict(os.environ)
+    env.update(WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all")
+    return env
+
+
+def stop_server(prefix):
+    env = wine_env(prefix)
+    subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["wineserver", "-w"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def reg_quote(text):
+    return text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+class Prefix:
+    def __init__(self, path):
+        self.path = path
+
+    @classmethod
+    def copy_of(cls, template, path):
+        if os.path.exists(path):
+            shutil.rmtree(path)
+        shutil.copytree(template, path, symlinks=True)
+        return cls(path)
+
+    # Registry files: HKLM lives in system.reg, HKCU in user.reg.
+    def _append(self, hive, key, values):
+        lines = ["", "[%s] %d" % (reg_quote(key), int(time.time()))]
+        for name, data in values:
+            lines.append('"%s"=%s' % (reg_quote(name), data))
+        with open(os.path.join(self.path, hive), "a", encoding="latin-1") as f:
+            f.write("\n".join(lines) + "\n")
+
+    @staticmethod
+    def _split(key):
+        for root, hive in (("HKLM\\", "system.reg"), ("HKCU\\", "user.reg")):
+            if key.startswith(root):
+                return hive, key[len(root):].rstrip("\\")
+        raise ValueError("registry key must start with HKLM\\ or HKCU\\: " + key)
+
+    def set_string(self, key, name, text):
+        hive, rel = self._split(key)
+        self._append(hive, rel, [(name, '"%s"' % reg_quote(text))])
+
+    def set_dword(self, key, name, value):
+        hive, rel = self._split(key)
+        self._append(hive, rel, [(name, "dword:%08x" % value)])
+
+    def create_key(self, key):
+        hive, rel = self._split(key)
+        self._append(hive, rel, [])
+
+    def set_version(self, program, version):
+        self.set_string("HKCU\\Software\\Wine\\AppDefaults\\" + program, "Version", version)
+
+    def map_drive(self, letter, target, kind):
+        """Maps a drive letter onto a folder; target None is a drive with no medium."""
+        letter = letter.lower()
+        link = os.path.join(self.path, "dosdevices", letter + ":")
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(os.path.abspath(target) if target else "/nonexistent/qt-no-medium-" + letter, link)
+        self.set_string("HKLM\\Software\\Wine\\Drives", letter + ":", kind)
+
+    def drive_c(self, *parts):
+        return os.path.join(self.path, "drive_c", *parts)
+
+    def install_programs(self, files, folder="qt"):
+        target = self.drive_c(folder)
+        os.makedirs(target, exist_ok=True)
+        for f in files:
+            shutil.copy2(f, target)
+        return target
+
+    def run(self, args, cwd, timeout, env=None):
+        """Runs a Windows program; returns its exit code, or None on time-out.
+        Leaves no Wine process behind."""
+        stop_server(self.path)
+        full_env = wine_env(self.path)
+        if env:
+            full_env.update(env)
+        proc = subprocess.Popen(["wine"] + args, cwd=cwd, env=full_env,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            return proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            return None
+        finally:
+            stop_server(self.path)
+
+    def run_robot(self, script, program, deadline_ms, folder="qt", extra_args=()):
+        """Runs PROGRAM beside the UI robot; returns the robot's transcript lines."""
+        work = self.drive_c(folder)
+        with open(os.path.join(work, "script.txt"), "w", encoding="latin-1", newline="\r\n") as f:
+            f.write("\n".join(script) + "\n")
+        transcript = os.path.join(work, "transcript.txt")
+        if os.path.exists(transcript):
+            os.remove(transcript)
+        rc = self.run(["C:\\%s\\robot.exe" % folder, "script.txt", "transcript.txt", str(deadline_ms), program]
+                      + list(extra_args), cwd=work, timeout=deadline_ms / 1000 + 60)
+        lines = []
+        if os.path.exists(transcript):
+            with open(transcript, encoding="latin-1") as f:
+                lines = [l.rstrip("\r\n") for l in f if l.strip()]
+        if rc is None:
+            lines.append("robot\ttimed out")
+        return lines
+
+
+def template():
+    """The prepared template prefix, created on first use."""
+    path = os.path.join(CACHE, "prefix-v" + TEMPLATE_VERSION)
+    if os.path.exists(os.path.join(path, ".qt-ready")):
+        return path
+    print("wine: preparing a 32-bit prefix in %s (once; this takes minutes)" % path, flush=True)
+    if os.path.exists(path):
+        shutil.rmtree(path)
+    os.makedirs(CACHE, exist_ok=True)
+    env = wine_env(path)
+    env["WINEDLLOVERRIDES"] = "mscoree=d;mshtml=d"
+    with Display():
+        subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=3600)
+        stop_server(path)
+    prefix = Prefix(path)
+    # Without a window manager, unmanaged windows make message boxes appear at once.
+    prefix.set_string("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
+    prefix.set_string("HKCU\\Software\\Wine\\X11 Driver", "Decorated", "N")
+    # A crash ends the program at once instead of waiting in a debugger.
+    aedebug = "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\AeDebug"
+    prefix.set_string(aedebug, "Debugger", "qt-no-debugger.exe")
+    prefix.set_string(aedebug, "Auto", "1")
+    # Drive lists hold only what a test mapped.
+    zlink = os.path.join(path, "dosdevices", "z:")
+    if os.path.lexists(zlink):
+        os.remove(zlink)
+    open(os.path.join(path, ".qt-ready"), "w").close()
+    return path
+
+
+class Display:
+    """A private Xvfb display for the duration of a block, unless
+    QT_WINE_DISPLAY names one to use (to watch or click through a run)."""
+
+    def __enter__(self):
+        self.proc = None
+        self.saved = os.environ.get("DISPLAY")
+        if os.environ.get("QT_WINE_DISPLAY"):
+            os.environ["DISPLAY"] = os.environ["QT_WINE_DISPLAY"]
+            return self
+        for n in range(91, 160):
+            if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
+                break
+        self.proc = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(100):
+            if os.path.exists("/tmp/.X11-unix/X%d" % n):
+                break
+            time.sleep(0.1)
+        os.environ["DISPLAY"] = ":%d" % n
+        return self
+
+    def __exit__(self, *exc):
+        if self.proc:
+            self.proc.terminate()
+            self.proc.wait()
+        if self.saved is None:
+            os.environ.pop("DISPLAY", None)
+        else:
+            os.environ["DISPLAY"] = self.saved
+        return False
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] == ["template"]:
+        print(template())
+        sys.exit(0)
+    print(__doc__)
+    sys.exit(2)
