@@ -16,7 +16,10 @@
 # a deadline and leaves no Wine process behind (wine_run).
 #
 # Environment: QT_WINE_PREFIX (default WIN32_BUILD_DIR/wine-prefix),
-# QT_KEEP_SCENARIOS=1 keeps the scenario folders for a look afterwards.
+# QT_KEEP_SCENARIOS=1 keeps the scenario folders for a look afterwards,
+# QT_WINE_TIME_SCALE multiplies every deadline (default 1, or 10 where
+# 32-bit programs run through an emulator: each Wine process then needs
+# about a minute of processor time to start).
 set -u
 
 if [ $# -ne 1 ] || [ ! -d "$1" ]; then
@@ -39,6 +42,12 @@ for file in "$QTMPU" "$STANDINS/WTSYNTH.DLL" "$STANDINS/WTSYNTH_NOLOADDLS.DLL" "
     exit 2
   fi
 done
+
+SCALE=${QT_WINE_TIME_SCALE:-}
+if [ -z "$SCALE" ]; then
+  SCALE=1
+  grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 && SCALE=10
+fi
 
 wine_env_init "${QT_WINE_PREFIX:-$BUILD/wine-prefix}"
 ROOT=$WINEPREFIX/drive_c/qtmpu
@@ -78,7 +87,7 @@ add_mixer_proxy() {
 # Runs Qtmpu.exe of the scenario under the robot. The robot ends the program
 # at DEADLINE_MS; wine_run ends everything at SECS.
 run_qtmpu() {
-  local name=$1 version=$2 deadline_ms=$3 secs=$4
+  local name=$1 version=$2 deadline_ms=$(($3 * SCALE)) secs=$(($4 * SCALE))
   wine_set_version Qtmpu.exe "$version"
   (cd "$ROOT/$name" && wine_run "$secs" wine "$(winepath_of "$ROOT/$name/robot.exe")" \
     "C:\\qtmpu\\$name\\robot.txt" "C:\\qtmpu\\$name\\transcript.txt" "$deadline_ms" \
@@ -166,9 +175,9 @@ scenario_idle() {
   local name=idle dir
   dir=$(make_scenario "$name" WTSYNTH.DLL)
   cp "$ROBOT" "$dir/robot.exe"
-  run_qtmpu "$name" win98 45000 120 &
+  run_qtmpu "$name" win98 25000 120 &
   local runner=$! pid="" i
-  for i in $(seq 1 600); do
+  for i in $(seq 1 $((600 * SCALE))); do
     if calls "$name" DOVORAV.LOG 2>/dev/null | grep -q "^answered 5"; then
       pid=$(pgrep -f 'qtmpu\\idle\\Qtmpu.exe' | head -1)
       [ -z "$pid" ] && pid=$(pgrep -f 'Qtmpu.exe' | head -1)
