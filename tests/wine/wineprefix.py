@@ -148,6 +148,12 @@ def template():
         subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=3600)
         stop_server(path)
+    configure(path)
+    return path
+
+
+def configure(path):
+    """Settings every end-to-end run needs, written into a booted prefix."""
     prefix = Prefix(path)
     # Without a window manager, unmanaged windows make message boxes appear at once.
     prefix.set_string("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
@@ -161,7 +167,6 @@ def template():
     if os.path.lexists(zlink):
         os.remove(zlink)
     open(os.path.join(path, ".qt-ready"), "w").close()
-    return path
 
 
 class Display:
