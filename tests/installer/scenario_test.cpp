@@ -1,5 +1,9 @@
 // Every installer scenario, run on the simulated platform. The same files
-// are run under Wine by tests/wine/run_installer_scenarios.py.
+// are run under Wine by tests/wine/run_installer_scenarios.py; the format is
+// described in tests/scenarios/README.md.
+#include <algorithm>
+#include <deque>
+#include <filesystem>
 #include <map>
 
 #include "installer_fixture.h"
@@ -8,74 +12,195 @@
 #ifndef QT_SCENARIO_DIR
 #error "QT_SCENARIO_DIR must name the folder of the scenario files"
 #endif
+#ifndef QT_MEDIA_DIR
+#error "QT_MEDIA_DIR must name the folder of the test media"
+#endif
 
 namespace qtest {
 namespace {
+
+namespace fs = std::filesystem;
 
 const std::map<std::string, winsim::Version> kVersions = {
     {"win95", winsim::kWin95}, {"win98", winsim::kWin98}, {"winme", winsim::kWinMe},
     {"nt40", winsim::kNT40},   {"win31", winsim::kWin31},
 };
 
-// What the run showed, in the robot's transcript form.
-std::vector<std::string> Transcript(int exitCode) {
-  std::vector<std::string> lines;
-  for (const auto& box : winsim::Boxes()) {
-    std::string buttons = box.type == MB_YESNO ? "YESNO" : box.type == MB_OK ? "OK" : "TYPE" + std::to_string(box.type);
-    std::string answer = box.answer == IDYES ? "YES" : box.answer == IDNO ? "NO" : box.answer == IDOK ? "OK" : "?";
-    lines.push_back("box\t" + box.caption + "\t" + Escape(box.text) + "\t" + buttons + "\t" + answer);
-  }
-  lines.push_back("exit\t" + std::to_string(exitCode));
-  return lines;
+// The top-level folders of a fresh Wine prefix's drive C:, so that the
+// folder dialog lists the same lines on both platforms.
+const char* const kSystemFolders[] = {"Program Files", "ProgramData", "users", "windows"};
+
+std::string Join(const std::vector<std::string>& parts, const char* separator) {
+  std::string out;
+  for (size_t i = 0; i < parts.size(); ++i) out += (i ? separator : "") + parts[i];
+  return out;
+}
+
+std::string ButtonsOf(uint32_t type) {
+  if (type == MB_YESNO) return "YESNO";
+  if (type == MB_OK) return "OK";
+  return "TYPE" + std::to_string(type);
 }
 
 int AnswerOf(const std::string& word) {
   if (word == "YES") return IDYES;
   if (word == "NO") return IDNO;
-  if (word == "OK") return IDOK;
-  ADD_FAILURE() << "unknown answer " << word;
-  return 0;
+  return IDOK;
 }
 
-std::string Join(const std::vector<std::string>& fields) {
-  std::string out;
-  for (size_t i = 0; i < fields.size(); ++i) out += (i ? "\t" : "") + fields[i];
-  return out;
+// Every file below a host folder, as "A\B" paths in case-insensitive order.
+std::string TreeOf(const std::string& host) {
+  if (host.empty() || !fs::is_directory(host)) return "(missing)";
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(host)) {
+    if (!entry.is_regular_file()) continue;
+    std::string relative = fs::relative(entry.path(), host).string();
+    std::replace(relative.begin(), relative.end(), '/', '\\');
+    files.push_back(relative);
+  }
+  std::sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+    return strcasecmp(a.c_str(), b.c_str()) < 0;
+  });
+  return Join(files, "|");
 }
 
-// Sets up the machine and the user from the scenario; returns the expected
-// transcript.
-std::vector<std::string> Prepare(const Scenario& scenario) {
-  std::vector<std::string> expected;
-  for (const auto& line : scenario.lines) {
-    const auto& f = line.fields;
-    SCOPED_TRACE(scenario.name + ":" + std::to_string(line.number));
+class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<std::string> {
+ protected:
+  // Applies one machine line; false when the line is not a machine line.
+  bool ApplyMachineLine(const std::vector<std::string>& f) {
     if (f[0] == "version" && f.size() == 2 && kVersions.count(f[1])) {
       winsim::SetVersion(kVersions.at(f[1]));
+    } else if (f[0] == "drive" && f.size() == 4) {
+      MapScenarioDrive(f[1][0], f[2] == "cdrom" ? winsim::kDriveCdrom : winsim::kDriveFixed, f[3]);
+    } else if (f[0] == "put" && f.size() == 3) {
+      std::string host = HostOfNew(f[1]);
+      fs::create_directories(fs::path(host).parent_path());
+      std::ofstream(host, std::ios::binary) << Unescape(f[2]);
+    } else if (f[0] == "remove" && f.size() == 2) {
+      EXPECT_TRUE(fs::remove(winsim::HostPathOf(f[1]))) << f[1];
     } else if (f[0] == "reg" && f.size() == 5 && f[3] == "sz") {
       winsim::RegSetString(f[1], f[2], f[4]);
     } else if (f[0] == "regkey" && f.size() == 2) {
       winsim::RegCreateKeyPath(f[1]);
-    } else if (f[0] == "box" && f.size() == 5) {
-      winsim::AddBoxAnswer(AnswerOf(f[4]));
-      expected.push_back(Join(f));
-    } else if (f[0] == "exit" && f.size() == 2) {
-      expected.push_back(Join(f));
     } else {
-      ADD_FAILURE() << "scenario line not understood: " << Join(f);
+      return false;
+    }
+    return true;
+  }
+
+  void MapScenarioDrive(char letter, unsigned type, const std::string& media) {
+    if (media == "-") {
+      winsim::MapEmptyDrive(letter, type);
+      return;
+    }
+    std::string folder = HostFolder(std::string("drive-") + letter);
+    if (media == "system") {
+      for (const char* name : kSystemFolders) fs::create_directories(fs::path(folder) / name);
+    } else {
+      fs::copy(fs::path(QT_MEDIA_DIR) / media, folder, fs::copy_options::recursive);
+    }
+    winsim::MapDrive(letter, type, folder);
+  }
+
+  // The host path for a file that may not exist yet: its drive's folder
+  // joined with the rest of the path.
+  static std::string HostOfNew(const std::string& windowsPath) {
+    std::string root = winsim::HostPathOf(windowsPath.substr(0, 3));
+    std::string rest = windowsPath.substr(3);
+    std::replace(rest.begin(), rest.end(), '\\', '/');
+    return root + "/" + rest;
+  }
+
+  // Sets the user up to act as the scenario says and to write down what was
+  // shown, in order, in the robot's transcript form.
+  void PrepareUser(const Scenario& scenario) {
+    std::vector<std::string> group;
+    for (const auto& line : scenario.lines) {
+      const auto& f = line.fields;
+      if (f[0] == "box" && f.size() == 5) {
+        boxAnswers_.push_back(f[4]);
+        expected_.push_back(Join(f, "\t"));
+      } else if (f[0] == "dialog" || f[0] == "select" || f[0] == "type" || f[0] == "press" || f[0] == "shot") {
+        if (f[0] == "dialog") expected_.push_back(Join(f, "\t"));
+        group.push_back(Join(f, "\t"));
+        if (f[0] == "press") {
+          dialogGroups_.push_back(group);
+          group.clear();
+        }
+      } else if (f[0] == "exit" && f.size() == 2) {
+        expected_.push_back(Join(f, "\t"));
+      } else if (f[0] == "tree" && f.size() == 3) {
+        trees_.push_back(f);
+      } else if (!ApplyMachineLine(f)) {
+        ADD_FAILURE() << scenario.name << ":" << line.number << ": line not understood: " << Join(f, "\t");
+      }
+    }
+    EXPECT_TRUE(group.empty()) << scenario.name << ": dialog steps without a final press";
+    winsim::SetBoxHandler([this](const winsim::BoxRecord& box) { return AnswerBox(box); });
+    winsim::SetDialogHandler([this](winsim::DialogUser& user) { OperateDialog(user); });
+  }
+
+  int AnswerBox(const winsim::BoxRecord& box) {
+    std::string shown = "box\t" + box.caption + "\t" + Escape(box.text) + "\t" + ButtonsOf(box.type);
+    if (boxAnswers_.empty()) {
+      // Unforeseen: answered so that the run heads for its end.
+      seen_.push_back("unexpected\t" + shown);
+      return box.type == MB_YESNO ? IDYES : IDOK;
+    }
+    std::string answer = boxAnswers_.front();
+    boxAnswers_.pop_front();
+    seen_.push_back(shown + "\t" + answer);
+    return AnswerOf(answer);
+  }
+
+  void OperateDialog(winsim::DialogUser& user) {
+    if (dialogGroups_.empty()) {
+      seen_.push_back("unexpected\tdialog\t" + user.Caption() + "\t" + user.Field());
+      user.PressCancel();
+      return;
+    }
+    std::vector<std::string> steps = dialogGroups_.front();
+    dialogGroups_.pop_front();
+    for (const auto& step : steps) {
+      std::string verb = step.substr(0, step.find('\t'));
+      std::string arg = step.find('\t') == std::string::npos ? "" : step.substr(step.find('\t') + 1);
+      if (verb == "dialog") {
+        seen_.push_back("dialog\t" + user.Caption() + "\t" + user.Field() + "\t" + std::to_string(user.Selection()) +
+                        "\t" + Join(user.Lines(), "|"));
+      } else if (verb == "select") {
+        user.Select(std::stoi(arg));
+      } else if (verb == "type") {
+        user.Type(Unescape(arg));
+      } else if (verb == "press") {
+        if (arg == "OK")
+          user.PressOK();
+        else
+          user.PressCancel();
+      }
     }
   }
-  return expected;
-}
 
-class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<std::string> {};
+  std::vector<std::string> expected_;
+  std::vector<std::string> seen_;
+  std::deque<std::string> boxAnswers_;
+  std::deque<std::vector<std::string>> dialogGroups_;
+  std::vector<std::vector<std::string>> trees_;
+};
 
 TEST_P(ScenarioTest, RunsAsDescribed) {
   Scenario scenario = ReadScenario(GetParam());
   ASSERT_FALSE(scenario.lines.empty()) << GetParam();
-  std::vector<std::string> expected = Prepare(scenario);
-  int exitCode = RunInstaller();
-  EXPECT_EQ(Transcript(exitCode), expected);
+  // The scenario describes the whole machine: nothing of the typical one stays.
+  ClearDrives();
+  MapScenarioDrive('C', winsim::kDriveFixed, "system");
+  PrepareUser(scenario);
+
+  seen_.push_back("exit\t" + std::to_string(RunInstaller()));
+  for (const auto& tree : trees_) {
+    expected_.push_back(Join(tree, "\t"));
+    seen_.push_back("tree\t" + tree[1] + "\t" + TreeOf(winsim::HostPathOf(tree[1])));
+  }
+  EXPECT_EQ(seen_, expected_);
 }
 
 std::string TestName(const ::testing::TestParamInfo<std::string>& info) {

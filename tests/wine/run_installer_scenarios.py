@@ -21,6 +21,7 @@ import wineprefix  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SCENARIOS = os.path.join(HERE, "..", "scenarios")
+MEDIA = os.path.join(HERE, "..", "media")
 DEADLINE_MS = 240000
 
 
@@ -34,25 +35,98 @@ def read_scenario(path):
     return lines
 
 
-def prepare(lines, prefix):
-    """Applies the machine lines; returns (robot script, expected transcript)."""
-    script, expected = [], []
+def unescape(text):
+    return text.replace("\\n", "\n")
+
+
+class Machine:
+    """The scenario's machine, laid out in a Wine prefix."""
+
+    def __init__(self, prefix, work, standin_setup):
+        self.prefix = prefix
+        self.work = work
+        self.standin_setup = standin_setup
+        self.drives = {"c": prefix.drive_c()}
+
+    def host_path(self, windows_path):
+        """The host path of a Windows path on a mapped drive (case as written)."""
+        letter = windows_path[0].lower()
+        rest = windows_path[3:].replace("\\", "/")
+        return os.path.join(self.drives[letter], rest)
+
+    def map_drive(self, letter, kind, media):
+        letter = letter.lower()
+        if letter == "c":
+            if media != "system" or kind != "hd":
+                raise ValueError("C: is always the system drive")
+            return
+        if media == "-":
+            self.prefix.map_drive(letter, None, kind)
+            return
+        folder = os.path.join(self.work, "drive-" + letter)
+        if os.path.exists(folder):
+            shutil.rmtree(folder)
+        shutil.copytree(os.path.join(MEDIA, media), folder)
+        self._put_standins(folder)
+        self.drives[letter] = folder
+        self.prefix.map_drive(letter, folder, kind)
+
+    def _put_standins(self, folder):
+        """The media's setup programs are placeholders: the stand-in, which
+        records that it was started, takes their place."""
+        if not self.standin_setup:
+            return
+        for root, _dirs, files in os.walk(folder):
+            for name in files:
+                if name.lower() == "setup.exe":
+                    shutil.copy2(self.standin_setup, os.path.join(root, name))
+
+    def tree(self, windows_folder):
+        host = self.host_path(windows_folder.rstrip("\\") + "\\")
+        if not os.path.isdir(host):
+            return "(missing)"
+        files = []
+        for root, _dirs, names in os.walk(host):
+            for name in names:
+                files.append(os.path.relpath(os.path.join(root, name), host).replace("/", "\\"))
+        return "|".join(sorted(files, key=str.lower))
+
+
+def prepare(lines, machine):
+    """Applies the machine lines; returns (robot script, expected transcript, trees)."""
+    script, expected, trees = [], [], []
     for number, f in lines:
         verb = f[0]
         if verb == "version" and len(f) == 2:
-            prefix.set_version("InstallQTonal.exe", f[1])
+            machine.prefix.set_version("InstallQTonal.exe", f[1])
+        elif verb == "drive" and len(f) == 4:
+            machine.map_drive(f[1], f[2], f[3])
+        elif verb == "put" and len(f) == 3:
+            path = machine.host_path(f[1])
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "w", encoding="latin-1", newline="") as out:
+                out.write(unescape(f[2]))
+        elif verb == "remove" and len(f) == 2:
+            os.remove(machine.host_path(f[1]))
         elif verb == "reg" and len(f) == 5 and f[3] == "sz":
-            prefix.set_string(f[1], f[2], f[4])
+            machine.prefix.set_string(f[1], f[2], f[4])
         elif verb == "regkey" and len(f) == 2:
-            prefix.create_key(f[1])
+            machine.prefix.create_key(f[1])
         elif verb == "box" and len(f) == 5:
             script.append("box\t" + f[4])
             expected.append("\t".join(f))
+        elif verb == "dialog" and len(f) == 5:
+            script.append("dialog")
+            expected.append("\t".join(f))
+        elif verb in ("select", "type", "press", "shot") and len(f) == 2:
+            script.append("\t".join(f))
         elif verb == "exit" and len(f) == 2:
             expected.append("\t".join(f))
+        elif verb == "tree" and len(f) == 3:
+            trees.append(f)
         else:
             raise ValueError("line %d not understood: %s" % (number, "\t".join(f)))
-    return script, expected
+    return script, expected, trees
 
 
 def show(name, transcript):
@@ -73,11 +147,23 @@ def show(name, transcript):
 
 def run_one(path, build, template, work, show_transcript=False):
     name = os.path.basename(path)[:-4]
-    prefix = wineprefix.Prefix.copy_of(template, os.path.join(work, "prefix-" + name))
-    script, expected = prepare(read_scenario(path), prefix)
-    prefix.install_programs([os.path.join(build, "installer", "InstallQTonal.exe"),
-                             os.path.join(build, "tests", "wine", "robot", "robot.exe")])
+    scenario_work = os.path.join(work, name)
+    if os.path.exists(scenario_work):
+        shutil.rmtree(scenario_work)
+    os.makedirs(scenario_work)
+    prefix = wineprefix.Prefix.copy_of(template, os.path.join(scenario_work, "prefix"))
+    standin = os.path.join(build, "tests", "wine", "standins", "Setup.exe")
+    machine = Machine(prefix, scenario_work, standin if os.path.exists(standin) else None)
+    script, expected, trees = prepare(read_scenario(path), machine)
+    qt = prefix.install_programs([os.path.join(build, "installer", "InstallQTonal.exe"),
+                                  os.path.join(build, "tests", "wine", "robot", "robot.exe")])
     transcript = prefix.run_robot(script, "InstallQTonal.exe", DEADLINE_MS)
+    for f in trees:
+        expected.append("\t".join(f))
+        transcript.append("tree\t%s\t%s" % (f[1], machine.tree(f[1])))
+    for line in script:
+        if line.startswith("shot\t"):
+            save_picture(os.path.join(qt, line.split("\t")[1]), os.path.join(work, name + "-" + line.split("\t")[1]))
     ok = transcript == expected
     if show_transcript:
         show(name, transcript)
@@ -87,8 +173,41 @@ def run_one(path, build, template, work, show_transcript=False):
         print("--- %s: seen under Wine" % name)
         print("\n".join("    " + line for line in transcript))
     else:
-        shutil.rmtree(prefix.path, ignore_errors=True)
+        shutil.rmtree(scenario_work, ignore_errors=True)
     return name, ok
+
+
+def save_picture(bmp, target):
+    """Keeps a dialog picture the robot saved, as a PNG beside the BMP."""
+    if not os.path.exists(bmp):
+        return
+    shutil.copy2(bmp, target)
+    bmp_to_png(target, target[:-4] + ".png")
+
+
+def bmp_to_png(bmp, png):
+    """Converts the robot's 24-bit bottom-up BMP to PNG with the standard library."""
+    import struct
+    import zlib
+    data = open(bmp, "rb").read()
+    offset = struct.unpack_from("<I", data, 10)[0]
+    width, height = struct.unpack_from("<ii", data, 18)
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height - 1, -1, -1):
+        row = data[offset + y * stride: offset + y * stride + width * 3]
+        rgb = bytearray(len(row))
+        rgb[0::3], rgb[1::3], rgb[2::3] = row[2::3], row[1::3], row[0::3]
+        rows.append(b"\0" + bytes(rgb))
+
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xffffffff)
+
+    with open(png, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n")
+        out.write(chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)))
+        out.write(chunk(b"IDAT", zlib.compress(b"".join(rows), 9)))
+        out.write(chunk(b"IEND", b""))
 
 
 def main():

@@ -90,8 +90,12 @@ class Prefix:
     def drive_c(self, *parts):
         return os.path.join(self.path, "drive_c", *parts)
 
-    def install_programs(self, files, folder="qt"):
-        target = self.drive_c(folder)
+    # The programs under test live below C:\windows, so that the folder
+    # dialog's view of C:\ shows only the folders of a fresh prefix.
+    PROGRAMS = "windows/qttest"
+
+    def install_programs(self, files, folder=PROGRAMS):
+        target = self.drive_c(*folder.split("/"))
         os.makedirs(target, exist_ok=True)
         for f in files:
             shutil.copy2(f, target)
@@ -114,15 +118,15 @@ class Prefix:
         finally:
             stop_server(self.path)
 
-    def run_robot(self, script, program, deadline_ms, folder="qt", extra_args=()):
+    def run_robot(self, script, program, deadline_ms, folder=PROGRAMS, extra_args=()):
         """Runs PROGRAM beside the UI robot; returns the robot's transcript lines."""
-        work = self.drive_c(folder)
+        work = self.drive_c(*folder.split("/"))
         with open(os.path.join(work, "script.txt"), "w", encoding="latin-1", newline="\r\n") as f:
             f.write("\n".join(script) + "\n")
         transcript = os.path.join(work, "transcript.txt")
         if os.path.exists(transcript):
             os.remove(transcript)
-        rc = self.run(["C:\\%s\\robot.exe" % folder, "script.txt", "transcript.txt", str(deadline_ms), program]
+        rc = self.run(["C:\\%s\\robot.exe" % folder.replace("/", "\\"), "script.txt", "transcript.txt", str(deadline_ms), program]
                       + list(extra_args), cwd=work, timeout=deadline_ms / 1000 + 60)
         lines = []
         if os.path.exists(transcript):

@@ -58,12 +58,18 @@ void Write(const std::string& line) {
   fflush(sTranscript);
 }
 
+// Asks the window itself for its text. GetWindowText on another process's
+// window only returns the text the system keeps for it, which an edit
+// control does not update as the user types.
 std::string WindowText(HWND window) {
   if (window == NULL) return "";
-  int length = GetWindowTextLengthA(window);
-  std::vector<char> text(static_cast<size_t>(length) + 2, '\0');
-  GetWindowTextA(window, text.data(), length + 1);
-  return text.data();
+  LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
+  if (length < 0) return "";
+  std::vector<WCHAR> wide(static_cast<size_t>(length) + 2, 0);
+  SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(length + 1), reinterpret_cast<LPARAM>(wide.data()));
+  std::vector<char> narrow(static_cast<size_t>(length) * 2 + 2, '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow.data(), static_cast<int>(narrow.size()) - 1, NULL, NULL);
+  return narrow.data();
 }
 
 std::string ClassOf(HWND window) {
