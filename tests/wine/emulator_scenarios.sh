@@ -4,7 +4,7 @@
 # DOVORAV.VXD, the winmm proxy) and the UI robot that reads and answers the
 # message boxes.
 #
-#   tests/wine/emulator_scenarios.sh WIN32_BUILD_DIR
+#   tests/wine/emulator_scenarios.sh WIN32_BUILD_DIR [SCENARIO...]
 #
 # One line per scenario ("PASS name" or "FAIL name: why"), then
 # "N passed, M failed". Exits non-zero when any scenario fails.
@@ -15,18 +15,24 @@
 # through DOVORAV_ANSWER and DOVORAV_SCRIPT (see dovorav.cpp). Every run has
 # a deadline and leaves no Wine process behind (wine_run).
 #
-# Environment: QT_WINE_PREFIX (default WIN32_BUILD_DIR/wine-prefix),
+# The prefix is a fresh copy of the prepared template (wineprefix.py), and
+# each scenario's Windows version is written into its registry files while
+# no Wine process runs.
+#
+# Environment: QT_WINE_PREFIX (default WIN32_BUILD_DIR/wine-emulator-prefix),
 # QT_KEEP_SCENARIOS=1 keeps the scenario folders for a look afterwards,
 # QT_WINE_TIME_SCALE multiplies every deadline (default 1, or 10 where
 # 32-bit programs run through an emulator: each Wine process then needs
 # about a minute of processor time to start).
 set -u
 
-if [ $# -ne 1 ] || [ ! -d "$1" ]; then
-  echo "usage: $0 WIN32_BUILD_DIR" >&2
+if [ $# -lt 1 ] || [ ! -d "$1" ]; then
+  echo "usage: $0 WIN32_BUILD_DIR [SCENARIO...]" >&2
   exit 2
 fi
 BUILD=$(cd "$1" && pwd)
+shift
+ONLY=("$@")
 HERE=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=wine_env.sh
 . "$HERE/wine_env.sh"
@@ -49,9 +55,17 @@ if [ -z "$SCALE" ]; then
   grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 && SCALE=10
 fi
 
-wine_env_init "${QT_WINE_PREFIX:-$BUILD/wine-prefix}"
+TEMPLATE=$(python3 "$HERE/wineprefix.py" template | tail -1)
+if [ ! -f "$TEMPLATE/.qt-ready" ]; then
+  echo "no prepared Wine prefix: $TEMPLATE" >&2
+  exit 2
+fi
+PREFIX=${QT_WINE_PREFIX:-$BUILD/wine-emulator-prefix}
+WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1
+rm -rf "$PREFIX"
+cp -a "$TEMPLATE" "$PREFIX"
+wine_env_init "$PREFIX"
 ROOT=$WINEPREFIX/drive_c/qtmpu
-rm -rf "$ROOT"
 mkdir -p "$ROOT"
 
 PASSED=0
@@ -86,9 +100,17 @@ add_mixer_proxy() {
 
 # Runs Qtmpu.exe of the scenario under the robot. The robot ends the program
 # at DEADLINE_MS; wine_run ends everything at SECS.
+# The Windows version Wine shows one program, written while no Wine
+# process runs (a running server would write its own copy over it).
+set_version() {
+  wine_stop
+  python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import wineprefix; wineprefix.Prefix(sys.argv[2]).set_version(sys.argv[3], sys.argv[4])' \
+    "$HERE" "$WINEPREFIX" "$1" "$2"
+}
+
 run_qtmpu() {
   local name=$1 version=$2 deadline_ms=$(($3 * SCALE)) secs=$(($4 * SCALE))
-  wine_set_version Qtmpu.exe "$version"
+  set_version Qtmpu.exe "$version"
   (cd "$ROOT/$name" && wine_run "$secs" wine "$(winepath_of "$ROOT/$name/robot.exe")" \
     "C:\\qtmpu\\$name\\robot.txt" "C:\\qtmpu\\$name\\transcript.txt" "$deadline_ms" \
     "C:\\qtmpu\\$name\\Qtmpu.exe" >/dev/null 2>&1)
@@ -179,8 +201,8 @@ scenario_idle() {
   local runner=$! pid="" i
   for i in $(seq 1 $((600 * SCALE))); do
     if calls "$name" DOVORAV.LOG 2>/dev/null | grep -q "^answered 5"; then
-      pid=$(pgrep -f 'qtmpu\\idle\\Qtmpu.exe' | head -1)
-      [ -z "$pid" ] && pid=$(pgrep -f 'Qtmpu.exe' | head -1)
+      # The program's own process (the robot's command line names it too).
+      pid=$(pgrep -f '(^|wine )C:\\qtmpu\\idle\\Qtmpu\.exe$' | head -1)
       [ -n "$pid" ] && break
     fi
     sleep 0.1
@@ -309,16 +331,18 @@ EOF
   fi
 }
 
-scenario_no_library
-scenario_no_loaddls
-scenario_nt40
-scenario_refused refused_4 4
-scenario_refused refused_silent none
-scenario_idle
-scenario_mixer_busy
-scenario_playback
+# Every scenario, or the ones named after the build folder.
+wanted() { [ ${#ONLY[@]} -eq 0 ] || [[ " ${ONLY[*]} " == *" $1 "* ]]; }
+wanted no_library && scenario_no_library
+wanted no_loaddls && scenario_no_loaddls
+wanted nt40 && scenario_nt40
+wanted refused_4 && scenario_refused refused_4 4
+wanted refused_silent && scenario_refused refused_silent none
+wanted idle && scenario_idle
+wanted mixer_busy && scenario_mixer_busy
+wanted playback && scenario_playback
 
 wine_stop
-[ "${QT_KEEP_SCENARIOS:-0}" = 1 ] || rm -rf "$ROOT"
+[ "${QT_KEEP_SCENARIOS:-0}" = 1 ] || rm -rf "$PREFIX"
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

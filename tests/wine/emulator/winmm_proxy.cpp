@@ -32,6 +32,10 @@ typedef MMRESULT(WINAPI* TimeKillEventProc)(UINT);
 void ReadMixers() {
   static char text[1024];
   DWORD length = GetEnvironmentVariableA("QT_MIXERS", text, sizeof text);
+  char note[64];
+  _snprintf(note, sizeof note - 1, "QT_MIXERS has %lu characters", static_cast<unsigned long>(length));
+  note[sizeof note - 1] = '\0';
+  WriteStandInLog(&sLog, note);
   if (length == 0 || length >= sizeof text) return;
   for (char* entry = strtok(text, ";"); entry != NULL && sMixerCount < kMaxMixers; entry = strtok(NULL, ";")) {
     char* equals = strrchr(entry, '=');
