@@ -1,10 +1,12 @@
 // The run sequence of one installation.
+#include "deployment.h"
 #include "device_wait.h"
 #include "drive_list.h"
 #include "install_app.h"
 #include "os_kind.h"
 #include "prompts.h"
 #include "source_location.h"
+#include "suite_launch.h"
 
 BOOL CInstallApp::RunInstall() {
   // A: the card's game-port device; B: without it, the user decides.
@@ -21,8 +23,15 @@ BOOL CInstallApp::RunInstall() {
   char driversFolder[MAX_PATH];
   if (!LocateDriversFolder(os, drives, driversFolder)) return FALSE;
 
-  // G-I take the drivers folder and the drive list from here; the drive list
-  // is freed at the end of a normal run.
+  // G: the tree on C: and the copies. The drivers folder stays as it is for
+  // phase I; deployment builds its paths in buffers of its own.
+  DeployDrivers(driversFolder, os, NULL);
+
+  // H: a suite that is already installed ends the run, silently.
+  if (SuiteCountsAsInstalled()) return FALSE;
+
+  // I: the suite's setup program, then the end of a normal run.
+  LaunchSuiteSetup(driversFolder, os);
   drives.RemoveAll();
   return FALSE;
 }

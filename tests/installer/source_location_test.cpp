@@ -203,7 +203,9 @@ TEST_F(SourceLocationTest, FailedProofOnTheIniRouteGoesToTheDialogWithoutAMessag
   EXPECT_EQ(winsim::Dialogs()[0].initialLines, (std::vector<std::string>{"[C:]", "[D:]"}));  // C: is empty
   EXPECT_EQ(winsim::Dialogs()[0].initialField, "C:\\");
   EXPECT_TRUE(winsim::Boxes().empty());
+  // The third open is phase I's test before the launch, on the proved path.
   EXPECT_EQ(ProofOpens(), (std::vector<std::string>{"D:\\NOPE\\W95-98\\app\\W98\\Setup.exe",
+                                                    "D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe",
                                                     "D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe"}));
 }
 

@@ -9,10 +9,20 @@
 // Functions that take part: CreateFileA (file paths), FindFirstFileA,
 // FindNextFileA, GetLogicalDriveStringsA, GetDriveTypeA (fails as
 // DRIVE_UNKNOWN), GetPrivateProfileStringA (fails as if the file were
-// missing), DialogBoxParamA (fails with -1).
+// missing), DialogBoxParamA (fails with -1), CreateDirectoryA, CopyFileA (the
+// destination is not touched), GetFileAttributesA, SetFileAttributesA, and
+// WinExec (the error is its result, 0 to 31).
+//
+// A change can also be made at a chosen moment, just before the nth call of
+// a function, so that a test reaches a state between two calls of the
+// program: the disc taken out during the copies, the setup program gone
+// between its proof and its start.
+//
+//   winsim::BeforeCall("CopyFileA", 2, [] { winsim::EjectMedium('D'); });
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace winsim {
@@ -20,6 +30,9 @@ namespace winsim {
 // Calls number `nth`, nth+1, ... nth+times-1 of `function` fail with `error`;
 // times 0 means every call from the nth on.
 void InjectFault(const std::string& function, int nth, uint32_t error, int times = 1);
+// Runs `change` once, just before call number `nth` of `function` does
+// anything (before its fault check), counted as for InjectFault.
+void BeforeCall(const std::string& function, int nth, std::function<void()> change);
 // How many times the function has been called since Reset.
 int CallCount(const std::string& function);
 

@@ -32,6 +32,9 @@ void MapEmptyDrive(char letter, unsigned type);
 void EjectMedium(char letter);
 void InsertMedium(char letter, const std::string& hostFolder);
 void UnmapDrive(char letter);
+// A write-protected drive refuses folder creation, copies onto it and
+// attribute changes with ERROR_WRITE_PROTECT; reading is unchanged.
+void ProtectDrive(char letter, bool writeProtected);
 
 // The current folder that relative paths ("x", "\x", "C:x") resolve against;
 // "C:\" at power-on.
@@ -60,6 +63,33 @@ struct ProfileReadRecord {
   uint32_t returned;
 };
 const std::vector<ProfileReadRecord>& ProfileReads();
+
+// Every CreateDirectoryA, in order.
+struct FolderCreateRecord {
+  std::string path;  // as the program passed it
+  bool created;
+  uint32_t error;  // GetLastError when not created
+};
+const std::vector<FolderCreateRecord>& FolderCreations();
+
+// Every CopyFileA, in order.
+struct FileCopyRecord {
+  std::string from;  // as the program passed them
+  std::string to;
+  bool failIfExists;
+  bool copied;
+  uint32_t error;  // GetLastError when not copied
+};
+const std::vector<FileCopyRecord>& FileCopies();
+
+// Every SetFileAttributesA, in order.
+struct AttributeChangeRecord {
+  std::string path;
+  uint32_t attributes;
+  bool changed;
+  uint32_t error;
+};
+const std::vector<AttributeChangeRecord>& AttributeChanges();
 
 // File and search handles the program holds open.
 int OpenFileHandleCount();

@@ -16,8 +16,15 @@ struct Rule {
   uint32_t error;
 };
 
+struct Change {
+  std::string function;
+  int nth;
+  std::function<void()> change;
+};
+
 std::mutex sMutex;
 std::vector<Rule> sRules;
+std::vector<Change> sChanges;
 std::map<std::string, int> sCounts;
 
 }  // namespace
@@ -29,6 +36,11 @@ void InjectFault(const std::string& function, int nth, uint32_t error, int times
   sRules.push_back(Rule{function, nth, times, error});
 }
 
+void BeforeCall(const std::string& function, int nth, std::function<void()> change) {
+  std::lock_guard<std::mutex> lock(sMutex);
+  sChanges.push_back(Change{function, nth, std::move(change)});
+}
+
 int CallCount(const std::string& function) {
   std::lock_guard<std::mutex> lock(sMutex);
   auto it = sCounts.find(function);
@@ -38,8 +50,23 @@ int CallCount(const std::string& function) {
 namespace detail {
 
 bool FaultDue(const char* function, DWORD* error) {
-  std::lock_guard<std::mutex> lock(sMutex);
+  std::unique_lock<std::mutex> lock(sMutex);
   int call = ++sCounts[function];
+  // A change runs without the lock held: it may call into the machine.
+  std::vector<std::function<void()>> due;
+  for (auto it = sChanges.begin(); it != sChanges.end();) {
+    if (it->function == function && it->nth == call) {
+      due.push_back(std::move(it->change));
+      it = sChanges.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if (!due.empty()) {
+    lock.unlock();
+    for (auto& change : due) change();
+    lock.lock();
+  }
   for (const Rule& rule : sRules) {
     if (rule.function != function || call < rule.first) continue;
     if (rule.times != 0 && call >= rule.first + rule.times) continue;
@@ -52,6 +79,7 @@ bool FaultDue(const char* function, DWORD* error) {
 void ResetFaults() {
   std::lock_guard<std::mutex> lock(sMutex);
   sRules.clear();
+  sChanges.clear();
   sCounts.clear();
 }
 

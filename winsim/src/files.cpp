@@ -34,6 +34,7 @@ struct Drive {
   unsigned type;
   bool hasMedium;
   std::string host;
+  bool writeProtected = false;
 };
 
 struct OpenFile {
@@ -153,10 +154,7 @@ WIN32_FIND_DATAA FindDataOf(const std::string& name, const std::string& host) {
     return data;
   }
   bool folder = S_ISDIR(info.st_mode);
-  DWORD attributes = folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
-  if (name[0] == '.' && name != "." && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
-  data.dwFileAttributes = attributes;
+  data.dwFileAttributes = winsim::detail::HostAttributes(name, host);
   data.ftCreationTime = data.ftLastAccessTime = data.ftLastWriteTime = ToFileTime(info);
   if (!folder) {
     uint64_t size = static_cast<uint64_t>(info.st_size);
@@ -311,6 +309,12 @@ void InsertMedium(char letter, const std::string& hostFolder) {
 
 void UnmapDrive(char letter) { sDrives.erase(UpperLetter(letter)); }
 
+void ProtectDrive(char letter, bool writeProtected) {
+  Drive* drive = DriveOf(letter);
+  if (drive == nullptr) Unmodelled("write-protecting a drive that is not mapped");
+  drive->writeProtected = writeProtected;
+}
+
 void SetCurrentFolder(const std::string& windowsPath) {
   detail::WinPath path;
   if (detail::ParseWinPath(windowsPath, &path) != 0) Unmodelled("a current folder that is not a path: " + windowsPath);
@@ -334,6 +338,20 @@ int OpenFileHandleCount() { return static_cast<int>(sFiles.size()); }
 int OpenSearchHandleCount() { return static_cast<int>(sSearchHandles.size()); }
 
 namespace detail {
+
+DWORD HostAttributes(const std::string& name, const std::string& host) {
+  struct stat info;
+  if (::stat(host.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
+  DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+  if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
+  return attributes;
+}
+
+bool DriveWriteProtected(char drive) {
+  Drive* found = DriveOf(drive);
+  return found != nullptr && found->writeProtected;
+}
 
 DWORD ParseWinPath(const std::string& text, WinPath* out) {
   *out = WinPath();
@@ -413,6 +431,7 @@ void ResetFiles() {
   sSearches.clear();
   sProfileReads.clear();
   ResetFaults();
+  ResetFileWrites();
   // CreateFileA and CloseHandle live with the devices; they hand paths and
   // handles that are not a device's to this part.
   SetFileHandleHooks(CreateFileOnDrive, CloseFileHandle);

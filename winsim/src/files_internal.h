@@ -32,4 +32,16 @@ DWORD ParseWinPath(const std::string& text, WinPath* out);
 // ERROR_FILE_NOT_FOUND (the last name is missing).
 DWORD ResolveOnHost(const WinPath& path, std::string* host, bool* isFolder);
 
+// The attributes a search or GetFileAttributesA reports for a host file or
+// folder named `name`: directory, archive for a file, read-only without any
+// write permission, hidden for a name beginning with a dot.
+// INVALID_FILE_ATTRIBUTES when the host path is gone.
+DWORD HostAttributes(const std::string& name, const std::string& host);
+
+// Whether a test write-protected the drive (upper-case letter).
+bool DriveWriteProtected(char drive);
+
+// The writing part (files_write.cpp) puts its records back to power-on.
+void ResetFileWrites();
+
 }  // namespace winsim::detail

@@ -33,6 +33,7 @@ UINT WINAPI GetDriveTypeA(LPCSTR rootPath);
 #define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
 #define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
 
 typedef struct _WIN32_FIND_DATAA {
   DWORD dwFileAttributes;
@@ -63,3 +64,33 @@ BOOL WINAPI FindClose(HANDLE search);
 // an empty or missing value returns 0 (the default, if any, is copied then).
 DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer, DWORD size,
                                       LPCSTR fileName);
+
+// Writing, as deployment does it.
+//
+// A drive that a test write-protects (sim/files.h) refuses every change with
+// ERROR_WRITE_PROTECT. Attributes are those searches report: read-only is
+// the host's write permission, hidden a name beginning with a dot, archive
+// every file; hidden, system and archive cannot be changed.
+
+// Creates one folder; its parent must exist. ERROR_ALREADY_EXISTS when the
+// name is taken (by a folder or a file), ERROR_PATH_NOT_FOUND when the parent
+// is missing, ERROR_ACCESS_DENIED for a drive root. A trailing backslash is
+// accepted. Security attributes are not modelled: they must be NULL.
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
+
+// Copies a file's bytes, last-write time and read-only attribute, as
+// Windows does: the copy, new or overwritten, takes the source's read-only
+// attribute. With failIfExists FALSE an existing file is overwritten, except
+// that a read-only destination is refused with ERROR_ACCESS_DENIED (Windows
+// refuses it; Wine running as root overwrites it, and when it overwrites it
+// keeps the destination's own read-only state). Copying a folder, or onto a
+// folder, fails with ERROR_ACCESS_DENIED; a missing source with
+// ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND; a missing destination folder
+// with ERROR_PATH_NOT_FOUND; a file onto itself with ERROR_SHARING_VIOLATION.
+BOOL WINAPI CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists);
+
+// INVALID_FILE_ATTRIBUTES with the error (as for opening) when the path
+// names nothing.
+DWORD WINAPI GetFileAttributesA(LPCSTR path);
+// Only the read-only attribute takes effect; FILE_ATTRIBUTE_NORMAL clears it.
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);

@@ -1,0 +1,93 @@
+#include "deployment.h"
+
+#include "path_text.h"
+
+namespace {
+
+const char kRootFolder[] = "C:\\Q-Tonal\\";
+const char kDosFolder[] = "C:\\Q-Tonal\\DOS\\";
+const char kDosAppFolder[] = "C:\\Q-Tonal\\DOS\\DOSAPP\\";
+const char kWin9xFolder[] = "C:\\Q-Tonal\\W95-98\\";
+const char kNTFolder[] = "C:\\Q-Tonal\\NT40\\";
+
+const char kDosDrivers[] = "Dosdrv\\";
+const char kDosApplications[] = "DOSAPP\\";
+const char kWin9xDrivers[] = "W95-98\\drv\\";
+const char kNTDrivers[] = "NT40\\drv\\";
+
+void Count(int* counter) { ++*counter; }
+
+// A copy keeps the source's attributes, and every file on a CD is read-only,
+// so the copies of an earlier run are read-only too. Windows refuses to
+// overwrite a read-only file (ERROR_ACCESS_DENIED; Wine does the same unless
+// it runs as root), so such a copy is made writable first. Only the
+// read-only attribute is taken away; the copy brings the source's back.
+BOOL CopyOverwriting(LPCSTR from, LPCSTR to) {
+  DWORD attributes = GetFileAttributesA(to);
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY) {
+    DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    SetFileAttributesA(to, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+  }
+  return CopyFileA(from, to, FALSE);
+}
+
+}  // namespace
+
+void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally) {
+  CopyTally ignored = {0, 0, 0};
+  if (tally == NULL) tally = &ignored;
+
+  char pattern[MAX_PATH];
+  if (!PathTextCopy(pattern, sourceFolder) || !PathTextAppend(pattern, "*.*")) return;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(pattern, &entry);
+  if (search == INVALID_HANDLE_VALUE) return;  // a missing or empty folder copies nothing
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // ".", "..", subfolders
+    char from[MAX_PATH];
+    char to[MAX_PATH];
+    // A name that would push either path past MAX_PATH is left out rather
+    // than cut short into another name.
+    if (!PathTextCopy(from, sourceFolder) || !PathTextAppend(from, entry.cFileName) ||
+        !PathTextCopy(to, destinationFolder) || !PathTextAppend(to, entry.cFileName)) {
+      Count(&tally->skipped);
+      continue;
+    }
+    Count(CopyOverwriting(from, to) ? &tally->copied : &tally->failed);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+}
+
+void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally) {
+  // A folder that already exists is fine; other failures show up as copies
+  // that fail.
+  CreateDirectoryA(kRootFolder, NULL);
+  CreateDirectoryA(kDosFolder, NULL);
+  CreateDirectoryA(kDosAppFolder, NULL);
+
+  // The DOS drivers and applications, for every Windows. A source folder
+  // that does not fit in MAX_PATH is as good as missing.
+  char source[MAX_PATH];
+  if (PathTextCopy(source, driversFolder) && PathTextAppend(source, kDosDrivers)) {
+    CopyFolderFiles(source, kDosFolder, tally);
+    if (PathTextAppend(source, kDosApplications)) CopyFolderFiles(source, kDosAppFolder, tally);
+  }
+
+  // The Windows driver set of this Windows. Other systems never get here:
+  // no drivers folder passes their proof.
+  LPCSTR driverSet = NULL;
+  LPCSTR destination = NULL;
+  if (os.isWin95 || os.isWin98) {
+    driverSet = kWin9xDrivers;
+    destination = kWin9xFolder;
+  } else if (os.isNT) {
+    driverSet = kNTDrivers;
+    destination = kNTFolder;
+  } else {
+    return;
+  }
+  CreateDirectoryA(destination, NULL);
+  if (PathTextCopy(source, driversFolder) && PathTextAppend(source, driverSet))
+    CopyFolderFiles(source, destination, tally);
+}

@@ -1,0 +1,40 @@
+// Phase G: the driver files of the installation media copied into the fixed
+// tree on drive C:, whatever the system drive is.
+//
+//   C:\Q-Tonal\               created first; receives nothing itself
+//   C:\Q-Tonal\DOS\           every file of drivers folder + "Dosdrv\"
+//   C:\Q-Tonal\DOS\DOSAPP\    every file of drivers folder + "Dosdrv\DOSAPP\"
+//   C:\Q-Tonal\W95-98\        Windows 95 and 98: every file of "W95-98\drv\"
+//   C:\Q-Tonal\NT40\          Windows NT: every file of "NT40\drv\"
+//
+// Failures are not reported to the user: a folder that cannot be created, a
+// copy that fails or a media folder that is missing simply leaves fewer
+// files behind, and the run goes on.
+#pragma once
+
+#include <windows.h>
+
+#include "os_kind.h"
+
+// What the copies did, for whoever wants to know; the run itself does not
+// look at it. `skipped` counts files whose source or destination path would
+// not fit in MAX_PATH: they are not attempted.
+struct CopyTally {
+  int copied;
+  int failed;
+  int skipped;
+};
+
+// Copies every file of `sourceFolder`, in search order, into
+// `destinationFolder` under the same name, overwriting what is there. Both
+// folders end with a backslash. Subfolders are not entered; hidden, system
+// and read-only files are copied like any other. A read-only file left at
+// the destination by an earlier run is made writable just before it is
+// overwritten, since Windows refuses to overwrite it (the copy then takes
+// the source's attributes again). `tally` may be NULL.
+void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally);
+
+// Phase G: creates the tree and copies the DOS drivers, the DOS applications
+// and the Windows driver set of this Windows. `driversFolder` ends with a
+// backslash and is not changed. `tally` may be NULL.
+void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally);

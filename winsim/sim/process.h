@@ -1,0 +1,25 @@
+// Programs started, as a test sees them. Nothing runs: a start is recorded
+// with the program found, and WinExec returns at once.
+//
+// A start fails with a chosen result through fault injection (sim/faults.h),
+// where the error given is WinExec's result:
+//   winsim::InjectFault("WinExec", 1, 11);  // "not a program"
+// and a program can vanish just before the start with winsim::BeforeCall.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace winsim {
+
+struct ProcessStartRecord {
+  std::string commandLine;  // exactly as the program passed it
+  uint32_t showCommand;
+  uint32_t result;          // WinExec's result: above 31 when started
+  std::string program;      // the Windows path of the program started, "" when none
+};
+// Every WinExec call since Reset, in order.
+const std::vector<ProcessStartRecord>& ProcessStarts();
+
+}  // namespace winsim

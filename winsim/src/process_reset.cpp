@@ -1,6 +1,0 @@
-// Placeholder until this part of the machine is simulated.
-#include "internal.h"
-
-namespace winsim::detail {
-void ResetProcess() {}
-}  // namespace winsim::detail
