@@ -11,6 +11,10 @@ endif()
 if(WIN32)
   # Oldest Win32 the headers allow; ANSI forms only.
   add_compile_definitions(_WIN32_WINNT=0x0400 WINVER=0x0400 _WIN32_WINDOWS=0x0400 WIN32_LEAN_AND_MEAN)
+  # Plain procedural programs: no exceptions and no run-time type data, so
+  # none of the compiler's exception runtime is linked (it calls the wide
+  # forms of the system interfaces, which Windows 95 has only as stubs).
+  add_compile_options(-fno-exceptions -fno-rtti)
   # Self-contained executables: no libgcc, libstdc++ or winpthread DLL.
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()

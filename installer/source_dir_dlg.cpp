@@ -25,7 +25,7 @@ CSourceDirDlg::CSourceDirDlg(const DriveList& driveList)
 
 CSourceDirDlg::~CSourceDirDlg() {
   // Normally freed with the window; this covers a dialog never shown.
-  delete tags;
+  TextList::Destroy(tags);
 }
 
 void CSourceDirDlg::AddLine(LPCSTR text, LPCSTR tag) {
@@ -121,7 +121,7 @@ BOOL CSourceDirDlg::OnInitDialog() {
   m_list = GetDlgItem(Handle(), IDC_SOURCE_LIST);
   m_edit = GetDlgItem(Handle(), IDC_SOURCE_PATH);
 
-  tags = new (std::nothrow) TextList;
+  tags = TextList::Create();
   if (tags == NULL) {
     EndDialog(-1);  // the dialog cannot work: the caller sees a failed showing
     return TRUE;
@@ -190,7 +190,7 @@ void CSourceDirDlg::OnOK() {
 void CSourceDirDlg::OnCancel() { EndDialog(IDCANCEL); }
 
 void CSourceDirDlg::OnDestroy() {
-  delete tags;
+  TextList::Destroy(tags);
   tags = NULL;
 }
 
