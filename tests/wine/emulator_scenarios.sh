@@ -307,7 +307,7 @@ sync
 wait 200
 exit 77
 EOF
-  QT_MIXERS='Q-Tonal Audio Mixer=292' WINEDLLOVERRIDES='winmm=n' \
+  CARD_MIXERS='Q-Tonal Audio Mixer=292' WINEDLLOVERRIDES='winmm=n' \
     DOVORAV_SCRIPT='C:\qtmpu\playback\driver.txt' run_qtmpu "$name" win98 120000 180
   local expected got
   expected=$(

@@ -3,10 +3,10 @@
 // serves the mixer calls itself and hands the timer calls to Wine's own
 // multimedia library, copied beside the program as wmmreal.dll.
 //
-// The mixers come from the environment variable QT_MIXERS: entries
+// The mixers come from the environment variable CARD_MIXERS: entries
 // "NAME=ANSWER" separated by semicolons, in device order, where ANSWER is
 // what the private message (DRV_USER, 293) returns. Without it there is no
-// mixer. Calls are logged to QT_WINMM_LOG (else WINMM.LOG beside the module).
+// mixer. Calls are logged to PROXY_WINMM_LOG (else WINMM.LOG beside the module).
 #include "standin_log.h"
 
 #include <mmsystem.h>
@@ -24,18 +24,19 @@ struct ProxyMixer {
 StandInLog sLog;
 ProxyMixer sMixers[kMaxMixers];
 UINT sMixerCount;
+BOOL sMixersRead;
 HMODULE sReal;
 
 typedef MMRESULT(WINAPI* TimeSetEventProc)(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT);
 typedef MMRESULT(WINAPI* TimeKillEventProc)(UINT);
 
+// Read at the first mixer call. (Wine passes no Unix variable whose name
+// begins with "QT_" on to a Windows program, hence the names used here.)
 void ReadMixers() {
+  if (sMixersRead) return;
+  sMixersRead = TRUE;
   static char text[1024];
-  DWORD length = GetEnvironmentVariableA("QT_MIXERS", text, sizeof text);
-  char note[64];
-  _snprintf(note, sizeof note - 1, "QT_MIXERS has %lu characters", static_cast<unsigned long>(length));
-  note[sizeof note - 1] = '\0';
-  WriteStandInLog(&sLog, note);
+  DWORD length = GetEnvironmentVariableA("CARD_MIXERS", text, sizeof text);
   if (length == 0 || length >= sizeof text) return;
   for (char* entry = strtok(text, ";"); entry != NULL && sMixerCount < kMaxMixers; entry = strtok(NULL, ";")) {
     char* equals = strrchr(entry, '=');
@@ -63,8 +64,7 @@ void Logf(const char* format, unsigned long a, unsigned long b) {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    OpenStandInLog(&sLog, instance, "QT_WINMM_LOG", "WINMM.LOG");
-    ReadMixers();
+    OpenStandInLog(&sLog, instance, "PROXY_WINMM_LOG", "WINMM.LOG");
   }
   return TRUE;
 }
@@ -74,11 +74,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 extern "C" {
 
 UINT WINAPI ProxyMixerGetNumDevs(void) {
+  ReadMixers();
   Logf("mixerGetNumDevs %lu", sMixerCount, 0);
   return sMixerCount;
 }
 
 MMRESULT WINAPI ProxyMixerGetDevCapsA(UINT_PTR device, LPMIXERCAPSA caps, UINT size) {
+  ReadMixers();
   Logf("mixerGetDevCapsA %lu %lu", static_cast<unsigned long>(device), size);
   if (device >= sMixerCount) return MMSYSERR_BADDEVICEID;
   if (caps == NULL || size < sizeof(MIXERCAPSA)) return MMSYSERR_INVALPARAM;
