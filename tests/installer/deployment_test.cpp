@@ -1,0 +1,259 @@
+// Phase G: the tree on C:, the folder copies and how they behave on a second
+// run, with odd media and with faults.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "deployment.h"
+#include "installer_fixture.h"
+#include "sim/process.h"
+
+namespace qtest {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DeploymentTest : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    DevicePresent();
+  }
+
+  // Every file below a folder of the test's root, as "A/B" paths in
+  // case-insensitive order; folders end with '/'.
+  std::vector<std::string> Tree(const std::string& relative) {
+    std::vector<std::string> entries;
+    fs::path base = fs::path(root_) / relative;
+    if (!fs::is_directory(base)) return entries;
+    for (const auto& entry : fs::recursive_directory_iterator(base))
+      entries.push_back(fs::relative(entry.path(), base).string() + (entry.is_directory() ? "/" : ""));
+    std::sort(entries.begin(), entries.end(),
+              [](const std::string& a, const std::string& b) { return strcasecmp(a.c_str(), b.c_str()) < 0; });
+    return entries;
+  }
+
+  std::string Content(const std::string& relative) {
+    std::ifstream in(fs::path(root_) / relative, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
+  void MakeReadOnly(const std::string& relative) {
+    ASSERT_EQ(chmod((fs::path(root_) / relative).c_str(), 0444), 0) << relative;
+  }
+
+  bool IsReadOnly(const std::string& relative) {
+    return (GetFileAttributesA(("C:\\" + relative).c_str()) & FILE_ATTRIBUTE_READONLY) != 0;
+  }
+
+  static std::vector<std::string> CopyDestinations() {
+    std::vector<std::string> to;
+    for (const auto& copy : winsim::FileCopies()) to.push_back(copy.to);
+    return to;
+  }
+};
+
+// Win95 and Win98 share the driver set; NT has its own, and each Windows
+// starts its own setup program.
+struct KindRow {
+  const char* name;
+  winsim::Version version;
+  std::vector<std::string> tree;
+  const char* commandLine;
+};
+
+void PrintTo(const KindRow& row, std::ostream* out) { *out << row.name; }
+
+class DeploymentKindTest : public DeploymentTest, public ::testing::WithParamInterface<KindRow> {};
+
+TEST_P(DeploymentKindTest, FillsTheTreeForThisWindowsAndStartsItsSetup) {
+  const KindRow& row = GetParam();
+  winsim::SetVersion(row.version);
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(Tree("c/Q-Tonal"), row.tree);
+  EXPECT_TRUE(winsim::Boxes().empty());
+  ASSERT_EQ(winsim::ProcessStarts().size(), 1u);
+  EXPECT_EQ(winsim::ProcessStarts()[0].commandLine, row.commandLine);
+  EXPECT_EQ(winsim::ProcessStarts()[0].showCommand, static_cast<uint32_t>(SW_SHOW));
+  // Every copy overwrites; none was refused.
+  for (const auto& copy : winsim::FileCopies()) {
+    EXPECT_FALSE(copy.failIfExists) << copy.to;
+    EXPECT_TRUE(copy.copied) << copy.to;
+  }
+}
+
+const std::vector<std::string> k9xTree = {"DOS/", "DOS/DOSAPP/", "DOS/DOSAPP/QTMIX.EXE", "DOS/QTDOS.SYS",
+                                          "W95-98/", "W95-98/QTONAL.VXD"};
+INSTANTIATE_TEST_SUITE_P(
+    Table, DeploymentKindTest,
+    ::testing::Values(
+        KindRow{"Win95", winsim::kWin95, k9xTree, "\"D:\\DRIVERS\\W95-98\\app\\W95\\Setup.exe\""},  // 1
+        KindRow{"Win98", winsim::kWin98, k9xTree, "\"D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe\""},  // 2
+        KindRow{"WinMe", winsim::kWinMe, k9xTree, "\"D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe\""},  // 3
+        KindRow{"NT", winsim::kNT40,
+                {"DOS/", "DOS/DOSAPP/", "DOS/DOSAPP/QTMIX.EXE", "DOS/QTDOS.SYS", "NT40/", "NT40/QTONAL.SYS"},
+                "\"D:\\DRIVERS\\NT40\\app\\Setup.exe\""}),  // 4
+    [](const ::testing::TestParamInfo<KindRow>& row) { return std::string(row.param.name); });
+
+TEST_F(DeploymentTest, FoldersAreCreatedAndFilledInOrder) {
+  WriteMediaFile("d/DRIVERS/Dosdrv/B.COM");
+  WriteMediaFile("d/DRIVERS/Dosdrv/a.exe");
+  EXPECT_EQ(RunInstaller(), 0);
+  std::vector<std::string> created;
+  for (const auto& folder : winsim::FolderCreations()) created.push_back(folder.path);
+  EXPECT_EQ(created, (std::vector<std::string>{"C:\\Q-Tonal\\", "C:\\Q-Tonal\\DOS\\", "C:\\Q-Tonal\\DOS\\DOSAPP\\",
+                                                "C:\\Q-Tonal\\W95-98\\"}));
+  // Search order (case-insensitive alphabetical), DOS drivers first.
+  EXPECT_EQ(CopyDestinations(), (std::vector<std::string>{"C:\\Q-Tonal\\DOS\\a.exe", "C:\\Q-Tonal\\DOS\\B.COM",
+                                                         "C:\\Q-Tonal\\DOS\\QTDOS.SYS",
+                                                         "C:\\Q-Tonal\\DOS\\DOSAPP\\QTMIX.EXE",
+                                                         "C:\\Q-Tonal\\W95-98\\QTONAL.VXD"}));
+  EXPECT_EQ(winsim::FileCopies()[0].from, "D:\\DRIVERS\\Dosdrv\\a.exe");
+}
+
+TEST_F(DeploymentTest, SubfoldersAreNotEnteredButHiddenAndReadOnlyFilesAreCopied) {
+  WriteMediaFile("d/DRIVERS/Dosdrv/EXTRA/NOTES.TXT");
+  WriteMediaFile("d/DRIVERS/Dosdrv/DOSAPP/SONGS/SONG.MID");
+  WriteMediaFile("d/DRIVERS/W95-98/drv/OLD/OLD.VXD");
+  WriteMediaFile("d/DRIVERS/Dosdrv/.HIDDEN");  // hidden, by its name
+  MakeReadOnly("d/DRIVERS/Dosdrv/QTDOS.SYS");
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(Tree("c/Q-Tonal"), (std::vector<std::string>{"DOS/", "DOS/.HIDDEN", "DOS/DOSAPP/", "DOS/DOSAPP/QTMIX.EXE",
+                                                          "DOS/QTDOS.SYS", "W95-98/", "W95-98/QTONAL.VXD"}));
+  EXPECT_TRUE(IsReadOnly("Q-Tonal\\DOS\\QTDOS.SYS"));  // the copy keeps the attribute
+  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
+}
+
+TEST_F(DeploymentTest, MissingDosFoldersCopyNothingAndTheRunGoesOn) {
+  fs::remove_all(fs::path(root_) / "d/DRIVERS/Dosdrv");
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(Tree("c/Q-Tonal"), (std::vector<std::string>{"DOS/", "DOS/DOSAPP/", "W95-98/", "W95-98/QTONAL.VXD"}));
+  EXPECT_TRUE(winsim::Boxes().empty());
+  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
+}
+
+// A second run overwrites every copy and leaves no second copy of anything,
+// also when the media's files are read-only as on a CD: Windows refuses to
+// overwrite a read-only file, so without care the second run would keep the
+// first run's files.
+TEST_F(DeploymentTest, SecondRunOverwritesReadOnlyCopiesAndCreatesNoDuplicates) {
+  const char* const media[] = {"d/DRIVERS/Dosdrv/QTDOS.SYS", "d/DRIVERS/Dosdrv/DOSAPP/QTMIX.EXE",
+                               "d/DRIVERS/W95-98/drv/QTONAL.VXD"};
+  for (const char* file : media) {
+    WriteMediaFile(file, "first");
+    MakeReadOnly(file);
+  }
+  EXPECT_EQ(RunInstaller(), 0);
+  std::vector<std::string> firstTree = Tree("c/Q-Tonal");
+  EXPECT_TRUE(winsim::AttributeChanges().empty());  // nothing to make writable yet
+
+  // A newer disc: the same names with new bytes.
+  for (const char* file : media) {
+    fs::permissions(fs::path(root_) / file, fs::perms::owner_write, fs::perm_options::add);
+    WriteMediaFile(file, "second");
+    MakeReadOnly(file);
+  }
+  winsim::Reset();  // a new process on the same machine: records and counts start again
+  winsim::LoadProgramResources(QT_INSTALLER_RES);
+  winsim::MapDrive('C', winsim::kDriveFixed, HostFolder("c"));
+  winsim::MapDrive('D', winsim::kDriveCdrom, HostFolder("d"));
+  DevicePresent();
+  EXPECT_EQ(RunInstaller(), 0);
+
+  EXPECT_EQ(Tree("c/Q-Tonal"), firstTree);
+  EXPECT_EQ(Content("c/Q-Tonal/DOS/QTDOS.SYS"), "second");
+  EXPECT_EQ(Content("c/Q-Tonal/DOS/DOSAPP/QTMIX.EXE"), "second");
+  EXPECT_EQ(Content("c/Q-Tonal/W95-98/QTONAL.VXD"), "second");
+  ASSERT_EQ(winsim::FileCopies().size(), 3u);
+  for (const auto& copy : winsim::FileCopies()) EXPECT_TRUE(copy.copied) << copy.to << " error " << copy.error;
+  // Only the read-only attribute was taken away, just before each copy, and
+  // the copies took it back from the source.
+  ASSERT_EQ(winsim::AttributeChanges().size(), 3u);
+  EXPECT_EQ(winsim::AttributeChanges()[0].path, "C:\\Q-Tonal\\DOS\\QTDOS.SYS");
+  EXPECT_EQ(winsim::AttributeChanges()[0].attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_TRUE(IsReadOnly("Q-Tonal\\W95-98\\QTONAL.VXD"));
+}
+
+// Paths are built only when they fit in MAX_PATH; a file whose source or
+// destination path would need 260 characters or more is left out.
+TEST_F(DeploymentTest, NamesAtTheLengthLimitAreCopiedAndOneLongerAreSkipped) {
+  // Source side: a drivers folder of 235 characters, the longest whose setup
+  // program (24 more) still fits; "Dosdrv\DOSAPP\" leaves 10 for a name.
+  std::string first(120, 'a');
+  std::string second(231 - 1 - first.size(), 'b');
+  std::string folder = "D:\\" + first + "\\" + second + "\\";
+  ASSERT_EQ(folder.size(), 235u);
+  WriteMediaTree("d", first + "/" + second);
+  WriteMediaFile("d/Audio/rizidid.ini", "[Setup]\r\nDriversPath=\\" + first + "\\" + second + "\r\n");
+  std::string dosApp = "d/" + first + "/" + second + "/Dosdrv/DOSAPP/";
+  WriteMediaFile(dosApp + "ABCDEF.EXE");   // 235 + 14 + 10 = 259: copied
+  WriteMediaFile(dosApp + "ABCDEFG.EXE");  // 260: skipped
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(Tree("c/Q-Tonal/DOS/DOSAPP"), (std::vector<std::string>{"ABCDEF.EXE", "QTMIX.EXE"}));
+  for (const auto& copy : winsim::FileCopies()) EXPECT_LT(copy.from.size(), 260u) << copy.from;
+  ASSERT_EQ(winsim::ProcessStarts().size(), 1u);
+  EXPECT_EQ(winsim::ProcessStarts()[0].commandLine, "\"" + folder + "W95-98\\app\\W98\\Setup.exe\"");
+}
+
+TEST_F(DeploymentTest, DestinationNamesAtTheLengthLimit) {
+  // "C:\Q-Tonal\DOS\DOSAPP\" is 22 characters, longer than the source
+  // folder "D:\D\Dosdrv\DOSAPP\" (19): here the destination is the limit.
+  WriteMediaTree("d", "D");
+  WriteMediaFile("d/Audio/rizidid.ini", "[Setup]\r\nDriversPath=D\r\n");
+  std::string fits(237, 'f');   // 22 + 237 = 259
+  std::string tooLong(238, 't');  // 260
+  WriteMediaFile("d/D/Dosdrv/DOSAPP/" + fits);
+  WriteMediaFile("d/D/Dosdrv/DOSAPP/" + tooLong);
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(Tree("c/Q-Tonal/DOS/DOSAPP"), (std::vector<std::string>{fits, "QTMIX.EXE"}));
+  // The same folder again: both copies overwrite, the long name is skipped.
+  CopyTally tally = {0, 0, 0};
+  CopyFolderFiles("D:\\D\\Dosdrv\\DOSAPP\\", "C:\\Q-Tonal\\DOS\\DOSAPP\\", &tally);
+  EXPECT_EQ(tally.copied, 2);
+  EXPECT_EQ(tally.failed, 0);
+  EXPECT_EQ(tally.skipped, 1);
+}
+
+// Faults during phase G are not reported and do not stop the run; what
+// could be copied is copied, and the media are never touched.
+TEST_F(DeploymentTest, FolderCreationFailureLeavesTheTreeEmptyButStillStartsSetup) {
+  winsim::InjectFault("CreateDirectoryA", 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_TRUE(Tree("c").empty());
+  EXPECT_EQ(winsim::FolderCreations().size(), 4u);  // each later one fails for want of C:\Q-Tonal\.
+  for (const auto& copy : winsim::FileCopies()) EXPECT_EQ(copy.error, static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
+  EXPECT_TRUE(winsim::Boxes().empty());
+  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
+}
+
+TEST_F(DeploymentTest, OneFailedCopyDoesNotStopTheOthers) {
+  winsim::InjectFault("CopyFileA", 2, ERROR_DISK_FULL);
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(Tree("c/Q-Tonal"), (std::vector<std::string>{"DOS/", "DOS/DOSAPP/", "DOS/QTDOS.SYS", "W95-98/",
+                                                          "W95-98/QTONAL.VXD"}));
+  EXPECT_EQ(winsim::FileCopies().size(), 3u);
+  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
+}
+
+TEST_F(DeploymentTest, WriteProtectedDriveCWritesNothingAndStillStartsSetup) {
+  winsim::ProtectDrive('C', true);
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_TRUE(Tree("c").empty());
+  for (const auto& folder : winsim::FolderCreations()) EXPECT_FALSE(folder.created) << folder.path;
+  EXPECT_TRUE(winsim::Boxes().empty());
+  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
+}
+
+TEST_F(DeploymentTest, ExistingTreeIsFineAndOtherFilesInItStay) {
+  WriteMediaFile("c/Q-Tonal/DOS/MINE.CFG", "user's own");
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(Content("c/Q-Tonal/DOS/MINE.CFG"), "user's own");
+  EXPECT_EQ(winsim::FolderCreations()[0].error, static_cast<uint32_t>(ERROR_ALREADY_EXISTS));
+  EXPECT_EQ(Tree("c/Q-Tonal/DOS").size(), 4u);  // DOSAPP/, its file, MINE.CFG, QTDOS.SYS
+}
+
+}  // namespace
+}  // namespace qtest
