@@ -11,6 +11,9 @@ struct MixerRow {
   std::vector<std::string> log;
 };
 
+// Names the row in test listings by what it checks.
+void PrintTo(const MixerRow& row, std::ostream* out) { *out << row.what; }
+
 class MixerProbeTest : public ::testing::TestWithParam<MixerRow> {
  protected:
   void SetUp() override { winsim::Reset(); }

@@ -68,6 +68,8 @@ struct RefusalRow {
   const char* what;
 };
 
+void PrintTo(const RefusalRow& row, std::ostream* out) { *out << row.what; }
+
 class RefusedRegistrationTest : public StartupTest, public ::testing::WithParamInterface<RefusalRow> {};
 
 TEST_P(RefusedRegistrationTest, ShowsTheBoxAndEndsWithZero) {
