@@ -1,0 +1,61 @@
+// FileProbe.exe: asks the running Windows (in practice Wine) the questions
+// the installer's deployment depends on, and writes the answers, one line
+// each, to "C:\probe\out.txt". readonly_probe.py lays out C:\probe\ and runs
+// it as root and as an ordinary user:
+//   src\RO.TXT (read-only), src\RW.TXT, dst\ (empty), My Dir\Setup.exe and
+//   My.exe (both the Setup.exe stand-in).
+#include <windows.h>
+
+#include <stdio.h>
+
+namespace {
+
+FILE* sOut;
+
+void Copy(const char* label, const char* from, const char* to) {
+  SetLastError(0xdeadbeef);
+  BOOL ok = CopyFileA(from, to, FALSE);
+  DWORD error = ok ? 0 : GetLastError();
+  fprintf(sOut, "%s: CopyFileA=%d error=%lu attributes=0x%lx\n", label, ok, static_cast<unsigned long>(error),
+          static_cast<unsigned long>(GetFileAttributesA(to)));
+}
+
+void Create(const char* label, const char* path) {
+  SetLastError(0xdeadbeef);
+  BOOL ok = CreateDirectoryA(path, NULL);
+  fprintf(sOut, "%s: CreateDirectoryA=%d error=%lu\n", label, ok, ok ? 0ul : static_cast<unsigned long>(GetLastError()));
+}
+
+void Exec(const char* label, const char* commandLine) {
+  UINT result = WinExec(commandLine, SW_SHOW);
+  fprintf(sOut, "%s: WinExec=%u\n", label, result);
+  Sleep(1000);  // let the stand-in write its line before the next start
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  sOut = fopen("C:\\probe\\out.txt", "w");
+  if (sOut == NULL) return 1;
+  const char* ro = "C:\\probe\\src\\RO.TXT";
+  const char* rw = "C:\\probe\\src\\RW.TXT";
+  const char* copy = "C:\\probe\\dst\\RO.TXT";
+  fprintf(sOut, "source RO.TXT: attributes=0x%lx\n", static_cast<unsigned long>(GetFileAttributesA(ro)));
+  Copy("1 read-only source, new copy", ro, copy);
+  Copy("2 read-only source over the read-only copy", ro, copy);
+  Copy("3 writable source over the read-only copy", rw, copy);
+  DWORD attributes = GetFileAttributesA(copy);
+  BOOL cleared = SetFileAttributesA(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
+  fprintf(sOut, "4 read-only cleared: SetFileAttributesA=%d attributes=0x%lx\n", cleared,
+          static_cast<unsigned long>(GetFileAttributesA(copy)));
+  Copy("5 read-only source over the cleared copy", ro, copy);
+  Create("6 existing folder", "C:\\probe\\dst\\");
+  Create("7 missing parent", "C:\\probe\\none\\sub\\");
+  Copy("8 into a missing folder", rw, "C:\\probe\\none\\RW.TXT");
+  Exec("9 missing program", "C:\\probe\\none.exe");
+  Exec("10 missing folder", "C:\\probe\\nodir\\none.exe");
+  Exec("11 unquoted path with a blank", "C:\\probe\\My Dir\\Setup.exe");
+  Exec("12 quoted path with a blank", "\"C:\\probe\\My Dir\\Setup.exe\"");
+  fclose(sOut);
+  return 0;
+}
