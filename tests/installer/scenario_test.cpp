@@ -6,8 +6,11 @@
 #include <filesystem>
 #include <map>
 
+#include <sys/stat.h>
+
 #include "installer_fixture.h"
 #include "scenario.h"
+#include "sim/process.h"
 
 #ifndef QT_SCENARIO_DIR
 #error "QT_SCENARIO_DIR must name the folder of the scenario files"
@@ -78,8 +81,15 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
       std::ofstream(host, std::ios::binary) << Unescape(f[2]);
     } else if (f[0] == "remove" && f.size() == 2) {
       EXPECT_TRUE(fs::remove(winsim::HostPathOf(f[1]))) << f[1];
+    } else if (f[0] == "readonly" && f.size() == 2) {
+      MakeReadOnly(winsim::HostPathOf(f[1] + ":\\"));
     } else if (f[0] == "reg" && f.size() == 5 && f[3] == "sz") {
       winsim::RegSetString(f[1], f[2], f[4]);
+    } else if (f[0] == "reg" && f.size() == 5 && f[3] == "dword") {
+      uint32_t value = static_cast<uint32_t>(std::stoul(f[4]));
+      winsim::RegSetValue(f[1], f[2], REG_DWORD,
+                          {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                           static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)});
     } else if (f[0] == "regkey" && f.size() == 2) {
       winsim::RegCreateKeyPath(f[1]);
     } else {
@@ -100,6 +110,13 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
       fs::copy(fs::path(QT_MEDIA_DIR) / media, folder, fs::copy_options::recursive);
     }
     winsim::MapDrive(letter, type, folder);
+  }
+
+  // Files of a CD: every file without write permission, which reads as
+  // read-only on both platforms.
+  static void MakeReadOnly(const std::string& host) {
+    for (const auto& entry : fs::recursive_directory_iterator(host))
+      if (entry.is_regular_file()) chmod(entry.path().c_str(), 0444);
   }
 
   // The host path for a file that may not exist yet: its drive's folder
@@ -129,8 +146,10 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
         }
       } else if (f[0] == "exit" && f.size() == 2) {
         expected_.push_back(Join(f, "\t"));
-      } else if (f[0] == "tree" && f.size() == 3) {
-        trees_.push_back(f);
+      } else if ((f[0] == "tree" || f[0] == "content") && f.size() == 3) {
+        outcomes_.push_back(f);
+      } else if (f[0] == "started" && f.size() == 3) {
+        starts_.push_back(Join(f, "\t"));
       } else if (!ApplyMachineLine(f)) {
         ADD_FAILURE() << scenario.name << ":" << line.number << ": line not understood: " << Join(f, "\t");
       }
@@ -184,7 +203,8 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
   std::vector<std::string> seen_;
   std::deque<std::string> boxAnswers_;
   std::deque<std::vector<std::string>> dialogGroups_;
-  std::vector<std::vector<std::string>> trees_;
+  std::vector<std::vector<std::string>> outcomes_;
+  std::vector<std::string> starts_;
 };
 
 TEST_P(ScenarioTest, RunsAsDescribed) {
@@ -196,9 +216,20 @@ TEST_P(ScenarioTest, RunsAsDescribed) {
   PrepareUser(scenario);
 
   seen_.push_back("exit\t" + std::to_string(RunInstaller()));
-  for (const auto& tree : trees_) {
-    expected_.push_back(Join(tree, "\t"));
-    seen_.push_back("tree\t" + tree[1] + "\t" + TreeOf(winsim::HostPathOf(tree[1])));
+  // Programs started: the program's Windows path and its command line.
+  for (const auto& start : winsim::ProcessStarts())
+    if (start.result > 31) seen_.push_back("started\t" + start.program + "\t" + start.commandLine);
+  expected_.insert(expected_.end(), starts_.begin(), starts_.end());
+  for (const auto& outcome : outcomes_) {
+    expected_.push_back(Join(outcome, "\t"));
+    std::string host = winsim::HostPathOf(outcome[1]);
+    if (outcome[0] == "tree") {
+      seen_.push_back("tree\t" + outcome[1] + "\t" + TreeOf(host));
+    } else {
+      std::ifstream in(host, std::ios::binary);
+      std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      seen_.push_back("content\t" + outcome[1] + "\t" + (in ? Escape(text) : "(missing)"));
+    }
   }
   EXPECT_EQ(seen_, expected_);
 }

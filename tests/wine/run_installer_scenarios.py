@@ -81,6 +81,28 @@ class Machine:
                 if name.lower() == "setup.exe":
                     shutil.copy2(self.standin_setup, os.path.join(root, name))
 
+    def make_read_only(self, letter):
+        """Every file of the drive without write permission: Wine shows them
+        as read-only, as files on a CD are."""
+        for root, _dirs, files in os.walk(self.drives[letter.lower()]):
+            for name in files:
+                os.chmod(os.path.join(root, name), 0o444)
+
+    def started(self):
+        """The programs the stand-in setup recorded: path and command line."""
+        record = os.path.join(self.prefix.drive_c(), "qt-started.txt")
+        if not os.path.exists(record):
+            return []
+        with open(record, encoding="latin-1") as f:
+            return ["started\t" + line.rstrip("\r\n") for line in f if line.strip()]
+
+    def content(self, windows_path):
+        path = self.host_path(windows_path)
+        if not os.path.exists(path):
+            return "(missing)"
+        with open(path, encoding="latin-1", newline="") as f:
+            return f.read().replace("\n", "\\n")
+
     def tree(self, windows_folder):
         host = self.host_path(windows_folder.rstrip("\\") + "\\")
         if not os.path.isdir(host):
@@ -93,8 +115,9 @@ class Machine:
 
 
 def prepare(lines, machine):
-    """Applies the machine lines; returns (robot script, expected transcript, trees)."""
-    script, expected, trees = [], [], []
+    """Applies the machine lines; returns (robot script, expected transcript,
+    expected starts, outcome lines)."""
+    script, expected, starts, outcomes = [], [], [], []
     for number, f in lines:
         verb = f[0]
         if verb == "version" and len(f) == 2:
@@ -108,8 +131,12 @@ def prepare(lines, machine):
                 out.write(unescape(f[2]))
         elif verb == "remove" and len(f) == 2:
             os.remove(machine.host_path(f[1]))
+        elif verb == "readonly" and len(f) == 2:
+            machine.make_read_only(f[1])
         elif verb == "reg" and len(f) == 5 and f[3] == "sz":
             machine.prefix.set_string(f[1], f[2], f[4])
+        elif verb == "reg" and len(f) == 5 and f[3] == "dword":
+            machine.prefix.set_dword(f[1], f[2], int(f[4]))
         elif verb == "regkey" and len(f) == 2:
             machine.prefix.create_key(f[1])
         elif verb == "box" and len(f) == 5:
@@ -122,11 +149,13 @@ def prepare(lines, machine):
             script.append("\t".join(f))
         elif verb == "exit" and len(f) == 2:
             expected.append("\t".join(f))
-        elif verb == "tree" and len(f) == 3:
-            trees.append(f)
+        elif verb in ("tree", "content") and len(f) == 3:
+            outcomes.append(f)
+        elif verb == "started" and len(f) == 3:
+            starts.append("\t".join(f))
         else:
             raise ValueError("line %d not understood: %s" % (number, "\t".join(f)))
-    return script, expected, trees
+    return script, expected, starts, outcomes
 
 
 def show(name, transcript):
@@ -154,13 +183,16 @@ def run_one(path, build, template, work, show_transcript=False):
     prefix = wineprefix.Prefix.copy_of(template, os.path.join(scenario_work, "prefix"))
     standin = os.path.join(build, "tests", "wine", "standins", "Setup.exe")
     machine = Machine(prefix, scenario_work, standin if os.path.exists(standin) else None)
-    script, expected, trees = prepare(read_scenario(path), machine)
+    script, expected, starts, outcomes = prepare(read_scenario(path), machine)
     qt = prefix.install_programs([os.path.join(build, "installer", "InstallQTonal.exe"),
                                   os.path.join(build, "tests", "wine", "robot", "robot.exe")])
     transcript = prefix.run_robot(script, "InstallQTonal.exe", DEADLINE_MS)
-    for f in trees:
+    expected += starts
+    transcript += machine.started()
+    for f in outcomes:
         expected.append("\t".join(f))
-        transcript.append("tree\t%s\t%s" % (f[1], machine.tree(f[1])))
+        seen = machine.tree(f[1]) if f[0] == "tree" else machine.content(f[1])
+        transcript.append("%s\t%s\t%s" % (f[0], f[1], seen))
     for line in script:
         if line.startswith("shot\t"):
             save_picture(os.path.join(qt, line.split("\t")[1]), os.path.join(work, name + "-" + line.split("\t")[1]))

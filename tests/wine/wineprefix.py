@@ -111,7 +111,15 @@ class Prefix:
         proc = subprocess.Popen(["wine"] + args, cwd=cwd, env=full_env,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
-            return proc.wait(timeout=timeout)
+            rc = proc.wait(timeout=timeout)
+            # Programs the run started (a setup program) may still be at
+            # work: the server ends once the last of them has ended.
+            try:
+                subprocess.run(["wineserver", "-w"], env=full_env, timeout=60,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            except subprocess.TimeoutExpired:
+                pass
+            return rc
         except subprocess.TimeoutExpired:
             proc.kill()
             return None
