@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The main job: installs what is needed, builds both platforms, and runs the
-# real InstallQTonal.exe under Wine as a Windows 98 machine without the
-# card's game-port device. A robot plays the user (No, then Yes to leave);
-# what the user saw is printed. Set QT_WINE_DISPLAY=:0 to watch on a display.
+# typical installation under Wine: the real InstallQTonal.exe on Windows 98
+# with the bundled sample CD in CD-ROM drive D:, the card's game-port device
+# present, and a robot playing the user. It prints what the user saw, the
+# files below C:\Q-Tonal\ and the program started.
+# Headless by default; with QT_WINE_DISPLAY=:0 the run shows on that display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh native win32
-echo "main: running InstallQTonal.exe under Wine (Windows 98, no game-port device)"
-python3 tests/wine/run_installer_scenarios.py build/win32 --show tests/scenarios/no_device_refuse_then_exit.scn
+echo "main: the typical installation under Wine (Windows 98, sample CD in D:)"
+python3 tests/wine/run_installer_scenarios.py build/win32 --show tests/scenarios/typical_win98.scn

@@ -44,8 +44,8 @@ std::vector<std::string> ScenarioFiles(const std::string& folder) {
 std::string Unescape(const std::string& text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
-      out += '\n';
+    if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'n' || text[i + 1] == 'r')) {
+      out += text[i + 1] == 'n' ? '\n' : '\r';
       ++i;
     } else {
       out += text[i];
@@ -56,7 +56,14 @@ std::string Unescape(const std::string& text) {
 
 std::string Escape(const std::string& text) {
   std::string out;
-  for (char c : text) out += (c == '\n') ? std::string("\\n") : std::string(1, c);
+  for (char c : text) {
+    if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else
+      out += c;
+  }
   return out;
 }
 

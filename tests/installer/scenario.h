@@ -23,7 +23,7 @@ Scenario ReadScenario(const std::string& path);
 // Every *.scn file of a folder, in name order.
 std::vector<std::string> ScenarioFiles(const std::string& folder);
 
-// "\n" in a scenario text stands for a line-feed.
+// "\n" in a scenario text stands for a line-feed, "\r" for a carriage return.
 std::string Unescape(const std::string& text);
 std::string Escape(const std::string& text);
 

@@ -82,7 +82,7 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
     } else if (f[0] == "remove" && f.size() == 2) {
       EXPECT_TRUE(fs::remove(winsim::HostPathOf(f[1]))) << f[1];
     } else if (f[0] == "readonly" && f.size() == 2) {
-      MakeReadOnly(winsim::HostPathOf(f[1] + ":\\"));
+      MakeReadOnly(winsim::HostPathOf(f[1].size() == 1 ? f[1] + ":\\" : f[1]));
     } else if (f[0] == "reg" && f.size() == 5 && f[3] == "sz") {
       winsim::RegSetString(f[1], f[2], f[4]);
     } else if (f[0] == "reg" && f.size() == 5 && f[3] == "dword") {
@@ -115,6 +115,8 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
   // Files of a CD: every file without write permission, which reads as
   // read-only on both platforms.
   static void MakeReadOnly(const std::string& host) {
+    if (fs::is_regular_file(host)) chmod(host.c_str(), 0444);
+    if (!fs::is_directory(host)) return;
     for (const auto& entry : fs::recursive_directory_iterator(host))
       if (entry.is_regular_file()) chmod(entry.path().c_str(), 0444);
   }

@@ -36,7 +36,7 @@ def read_scenario(path):
 
 
 def unescape(text):
-    return text.replace("\\n", "\n")
+    return text.replace("\\n", "\n").replace("\\r", "\r")
 
 
 class Machine:
@@ -81,10 +81,13 @@ class Machine:
                 if name.lower() == "setup.exe":
                     shutil.copy2(self.standin_setup, os.path.join(root, name))
 
-    def make_read_only(self, letter):
-        """Every file of the drive without write permission: Wine shows them
-        as read-only, as files on a CD are."""
-        for root, _dirs, files in os.walk(self.drives[letter.lower()]):
+    def make_read_only(self, where):
+        """A file, or every file of a drive, without write permission: Wine
+        shows them as read-only, as files on a CD are."""
+        if len(where) > 1:
+            os.chmod(self.host_path(where), 0o444)
+            return
+        for root, _dirs, files in os.walk(self.drives[where.lower()]):
             for name in files:
                 os.chmod(os.path.join(root, name), 0o444)
 
@@ -101,7 +104,7 @@ class Machine:
         if not os.path.exists(path):
             return "(missing)"
         with open(path, encoding="latin-1", newline="") as f:
-            return f.read().replace("\n", "\\n")
+            return f.read().replace("\r", "\\r").replace("\n", "\\n")
 
     def tree(self, windows_folder):
         host = self.host_path(windows_folder.rstrip("\\") + "\\")
@@ -161,6 +164,8 @@ def prepare(lines, machine):
 def show(name, transcript):
     """Prints a transcript as the user saw it."""
     print("=== %s: what the user saw" % name)
+    if not any(line.startswith(("box\t", "dialog\t")) for line in transcript):
+        print("  nothing: no message box and no dialog")
     for line in transcript:
         f = line.split("\t")
         if f[0] == "box" and len(f) == 5:
@@ -168,8 +173,18 @@ def show(name, transcript):
             for text_line in f[2].split("\\n"):
                 print("    " + text_line)
             print("  -> the user answers %s" % f[4])
+        elif f[0] == "dialog" and len(f) == 5:
+            print("  [%s]  folder dialog, path field \"%s\", line %s selected" % (f[1], f[2], f[3]))
+            for item in f[4].split("|"):
+                print("    " + item)
         elif f[0] == "exit":
             print("  the program ended with exit code %s" % f[1])
+        elif f[0] == "started" and len(f) == 3:
+            print("  program started: %s  (command line %s)" % (f[1], f[2]))
+        elif f[0] == "tree" and len(f) == 3:
+            print("  files below %s:" % f[1])
+            for item in f[2].split("|"):
+                print("    " + item)
         else:
             print("  " + " | ".join(f))
 
