@@ -182,6 +182,19 @@ TEST_F(FilesWriteTest, InjectedFaultsFailWithoutTouchingTheDestination) {
   EXPECT_EQ(winsim::CallCount("CopyFileA"), 3);
 }
 
+TEST_F(FilesWriteTest, CopyFailingPartWayLeavesNoDestination) {
+  File("d/BIG.BIN", std::string(200000, 'b'));
+  File("c/BIG.BIN", "old");
+  File("d/SMALL.TXT", "s");
+  winsim::InjectFault("CopyFileA.write", 2, ERROR_DISK_FULL);
+  EXPECT_EQ(CopyError("D:\\SMALL.TXT", "C:\\SMALL.TXT"), 0u);  // the 1st copy to write
+  EXPECT_EQ(CopyError("D:\\BIG.BIN", "C:\\BIG.BIN"), static_cast<DWORD>(ERROR_DISK_FULL));
+  EXPECT_FALSE(fs::exists(root_ + "/c/BIG.BIN"));  // the old copy is gone with the partial one
+  EXPECT_EQ(fs::file_size(root_ + "/d/BIG.BIN"), 200000u);
+  EXPECT_EQ(CopyError("D:\\BIG.BIN", "C:\\BIG.BIN"), 0u);
+  EXPECT_EQ(fs::file_size(root_ + "/c/BIG.BIN"), 200000u);
+}
+
 TEST_F(FilesWriteTest, ChangeRunsOnceJustBeforeTheChosenCall) {
   File("d/A.TXT");
   File("d/B.TXT");

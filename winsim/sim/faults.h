@@ -11,7 +11,10 @@
 // DRIVE_UNKNOWN), GetPrivateProfileStringA (fails as if the file were
 // missing), DialogBoxParamA (fails with -1), CreateDirectoryA, CopyFileA (the
 // destination is not touched), GetFileAttributesA, SetFileAttributesA, and
-// WinExec (the error is its result, 0 to 31).
+// WinExec (the error is its result, 0 to 31). "CopyFileA.write" counts the
+// copies that get as far as writing: a due one writes half the source's
+// bytes, then fails with the error, and the partial copy is removed, as
+// Windows removes it (an overwritten file is then gone).
 //
 // A change can also be made at a chosen moment, just before the nth call of
 // a function, so that a test reaches a state between two calls of the

@@ -93,9 +93,20 @@ DWORD CopyBytes(const std::string& from, const std::string& to, const struct sta
     return error;
   }
   DWORD error = 0;
+  // An injected failure part way: half the bytes are written first.
+  DWORD partWayError = 0;
+  off_t partWay = -1;
+  if (winsim::detail::FaultDue("CopyFileA.write", &partWayError)) partWay = source.st_size / 2;
+  off_t written = 0;
   char buffer[64 * 1024];
   for (;;) {
-    ssize_t got = ::read(in, buffer, sizeof buffer);
+    size_t want = sizeof buffer;
+    if (partWay >= 0 && static_cast<off_t>(want) > partWay - written) want = static_cast<size_t>(partWay - written);
+    if (partWay >= 0 && want == 0) {
+      error = partWayError;
+      break;
+    }
+    ssize_t got = ::read(in, buffer, want);
     if (got == 0) break;
     if (got < 0) {
       if (errno == EINTR) continue;
@@ -107,6 +118,7 @@ DWORD CopyBytes(const std::string& from, const std::string& to, const struct sta
       if (put < 0 && errno != EINTR) error = ErrorOfErrno(errno);
       if (put > 0) done += put;
     }
+    written += got;
     if (error != 0) break;
   }
   ::close(in);
