@@ -11,3 +11,7 @@ bash scripts/setup.sh
 bash scripts/build.sh native win32
 echo "main: the typical installation under Wine (Windows 98, sample CD in D:)"
 python3 tests/wine/run_installer_scenarios.py build/win32 --show tests/scenarios/typical_win98.scn
+
+echo
+echo "main: a short song played through the emulator on the simulated platform, in real time"
+build/native/tests/emulator/emulator_demo

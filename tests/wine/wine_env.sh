@@ -1,7 +1,7 @@
 # Shared set-up for the end-to-end runs under Wine. Source it, then call
 # wine_env_init once per test run.
 #
-#   wine_env_init DIR          a 32-bit prefix in DIR, created once and reused
+#   wine_env_init DIR          use the prepared 32-bit prefix in DIR
 #   wine_set_version EXE VER   Windows version for one program (win95, win98,
 #                              winme, nt40, win2k, win31)
 #   wine_map_drive L TARGET TYPE
@@ -21,22 +21,12 @@ wine_env_init() {
   export WINEPREFIX="$1"
   export WINEARCH=win32
   export WINEDEBUG=-all
-  mkdir -p "$(dirname "$WINEPREFIX")"
-  _wine_start_display
+  # Prefixes are copies of the template that wineprefix.py prepares once.
   if [ ! -f "$WINEPREFIX/.qt-ready" ]; then
-    echo "wine: creating a 32-bit prefix in $WINEPREFIX (once)"
-    rm -rf "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree=d;mshtml=d" timeout 300 wineboot -i >/dev/null 2>&1
-    wineserver -w
-    # No window manager: unmanaged windows, so message boxes come at once.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-    # A crash ends the program at once instead of waiting in a debugger.
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d 'qt-no-debugger.exe' /f >/dev/null 2>&1
-    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 1 /f >/dev/null 2>&1
-    wineserver -w
-    touch "$WINEPREFIX/.qt-ready"
+    echo "wine_env_init: $WINEPREFIX is not a prepared prefix (copy the one 'wineprefix.py template' prints)" >&2
+    return 1
   fi
+  _wine_start_display
   # Drive lists hold only what a test mapped.
   rm -f "$WINEPREFIX/dosdevices/z:"
 }
