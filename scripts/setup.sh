@@ -3,7 +3,7 @@
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
 
-need_packages=(cmake make g++ git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev
+need_packages=(cmake make g++ git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy cppcheck
   mingw-w64 xvfb xauth wine wine32:i386)
 
 say() { echo "setup: $*"; }

@@ -413,7 +413,7 @@ HICON DialogUser::DragIcon() {
 }
 
 DialogScript DialogSteps(std::vector<std::string> steps) {
-  return [steps](DialogUser& user) {
+  return [steps = std::move(steps)](DialogUser& user) {
     for (const std::string& step : steps) {
       size_t space = step.find(' ');
       std::string verb = step.substr(0, space);

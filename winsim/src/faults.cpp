@@ -64,7 +64,7 @@ bool FaultDue(const char* function, DWORD* error) {
   }
   if (!due.empty()) {
     lock.unlock();
-    for (auto& change : due) change();
+    for (const auto& change : due) change();
     lock.lock();
   }
   for (const Rule& rule : sRules) {

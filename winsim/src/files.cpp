@@ -508,7 +508,7 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
       entries.emplace_back(".", host);
       entries.emplace_back("..", host);
     }
-    for (const std::string& name : HostNames(host)) entries.emplace_back(name, host + "/" + name);
+    for (const std::string& name : HostNames(host)) entries.emplace_back(name, std::string(host).append("/").append(name));
     for (const auto& entry : entries) {
       if (IsPatternAll(mask) || MatchMask(mask.c_str(), entry.first.c_str()))
         search->entries.push_back(FindDataOf(entry.first, entry.second));

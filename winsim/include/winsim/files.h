@@ -55,8 +55,8 @@ typedef WIN32_FIND_DATAA WIN32_FIND_DATA;
 // other names in case-insensitive alphabetical order. A drive with no medium
 // fails with ERROR_NOT_READY; no match fails with ERROR_FILE_NOT_FOUND.
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
-BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA data);
-BOOL WINAPI FindClose(HANDLE search);
+BOOL WINAPI FindNextFileA(HANDLE handle, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindClose(HANDLE handle);
 
 // Reads a profile file with Windows' rules: section and key compared without
 // case, the value trimmed of blanks and of one pair of surrounding quotes, at
