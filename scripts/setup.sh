@@ -4,7 +4,7 @@
 set -euo pipefail
 
 need_packages=(cmake make g++ git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy cppcheck
-  mingw-w64 xvfb xauth wine wine32:i386)
+  mingw-w64 xvfb xauth wine wine32:i386 clang libclang-rt-14-dev)
 
 say() { echo "setup: $*"; }
 
