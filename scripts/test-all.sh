@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything, and runs every test: the native
-# tests in the plain and sanitizer builds, then the end-to-end runs of the
-# real Windows programs under Wine. Ends with "N passed, M failed".
+# tests in the plain and sanitizer builds, the end-to-end runs of the real
+# Windows programs under Wine, a short run of every fuzz target, and static
+# analysis. Ends with "N passed, M failed".
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -34,27 +35,36 @@ for preset in native native-asan native-tsan; do
   count_ctest "$logs/ctest-$preset.log"
 done
 
+# A check prints "N passed, M failed" as its closing line; that line is counted.
+run_check() {  # run_check NAME COMMAND...
+  local name=$1 log rc line
+  shift
+  log="$logs/$name.log"
+  echo "tests: $name"
+  "$@" > "$log" 2>&1
+  rc=$?
+  cat "$log"
+  line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$log" | tail -1)
+  if [ -n "$line" ]; then
+    passed=$((passed + $(echo "$line" | cut -d' ' -f1)))
+    failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
+  fi
+  if [ $rc -ne 0 ] && { [ -z "$line" ] || [ "$(echo "$line" | cut -d' ' -f3)" = 0 ]; }; then
+    report "$name" "ended with exit code $rc"; failed=$((failed + 1))
+  fi
+}
+
 echo "tests: building win32"
 if ! bash scripts/build.sh win32 > "$logs/build-win32.log" 2>&1; then
   cat "$logs/build-win32.log"; report win32 "BUILD FAILED"; failed=$((failed + 1))
 else
-  for check in tests/wine/check_binaries.sh tests/wine/run_installer_scenarios.py tests/wine/emulator_scenarios.sh; do
-    [ -e "$check" ] || continue
-    echo "tests: $check"
-    case "$check" in
-      *.py) python3 "$check" build/win32 > "$logs/$(basename "$check").log" 2>&1 ;;
-      *) bash "$check" build/win32 > "$logs/$(basename "$check").log" 2>&1 ;;
-    esac
-    rc=$?
-    cat "$logs/$(basename "$check").log"
-    line=$(grep -E '^[0-9]+ passed, [0-9]+ failed' "$logs/$(basename "$check").log" | tail -1)
-    if [ -n "$line" ]; then
-      passed=$((passed + $(echo "$line" | cut -d' ' -f1)))
-      failed=$((failed + $(echo "$line" | cut -d' ' -f3)))
-    fi
-    if [ $rc -ne 0 ] && [ -z "$line" ]; then failed=$((failed + 1)); fi
-  done
+  run_check pe-checks bash tests/wine/check_binaries.sh build/win32
+  run_check wine-installer python3 tests/wine/run_installer_scenarios.py build/win32
+  run_check wine-emulator bash tests/wine/emulator_scenarios.sh build/win32
 fi
+
+run_check fuzz bash tests/fuzz/run.sh
+run_check static-analysis bash scripts/static-analysis.sh
 
 echo
 echo "$passed passed, $failed failed"
