@@ -10,7 +10,11 @@
 //   DOVORAV_SCRIPT  a script file, played from a thread of the driver's own
 //                   once registration is accepted; without one, the driver
 //                   never queues a call;
-//   DOVORAV_LOG     the log file (else DOVORAV.LOG beside the module).
+//   DOVORAV_LOG     the log file (else DOVORAV.LOG beside the module);
+//   DOVORAV_TIMES   for the benchmarks, a file of event times (see
+//                   standin_times.h): "write MESSAGE" for each message, read
+//                   just before it is stored into its slot; written out at
+//                   "exit", at the script's end and when the module unloads.
 //
 // Script lines (blank lines and lines starting with # are skipped):
 //   wait MS             sleep that long
@@ -19,6 +23,9 @@
 //   clear               every slot back to the marker, writing from slot 0
 //   write HEX [HEX...]  write messages into the ring
 //   burst N FIRST       write N messages FIRST, FIRST+1, ...
+//   pace N FIRST US     write N messages FIRST, FIRST+1, ..., message i not
+//                       before i x US microseconds after the first (Sleep
+//                       between them, no busy wait)
 //   sync                wait (up to 120 s) until every call queued so far
 //                       has run and returned
 //   exit CODE           end the process with that exit code
@@ -29,6 +36,7 @@
 // wait for a call to have run (the log gets "call start begins" and "call
 // start returned" lines).
 #include "standin_log.h"
+#include "standin_times.h"
 
 #include <stdlib.h>
 
@@ -38,6 +46,7 @@ const DWORD kRingSlots = 1024;
 const DWORD kRingEmpty = 0x11111111;
 
 StandInLog sLog;
+StandInTimes sTimes;
 HINSTANCE sModule;
 PAPCFUNC sRoutine;
 HANDLE sRegisteredThread;
@@ -58,6 +67,7 @@ void ClearRing() {
 void WriteMessage(DWORD message) {
   DWORD next = (sWriteIndex + 1) % kRingSlots;
   InterlockedExchange(&sRing[next], static_cast<LONG>(kRingEmpty));
+  RecordStandInTime(&sTimes, "write", message, StandInNow());
   InterlockedExchange(&sRing[sWriteIndex], static_cast<LONG>(message));
   sWriteIndex = next;
 }
@@ -107,6 +117,24 @@ void RunLine(char* line) {
     DWORD n = count != NULL ? strtoul(count, NULL, 10) : 0;
     DWORD base = first != NULL ? strtoul(first, NULL, 16) : 0;
     for (DWORD i = 0; i < n; ++i) WriteMessage(base + i);
+  } else if (strcmp(word, "pace") == 0) {
+    char* count = strtok(NULL, " \t\r\n");
+    char* first = strtok(NULL, " \t\r\n");
+    char* step = strtok(NULL, " \t\r\n");
+    DWORD n = count != NULL ? strtoul(count, NULL, 10) : 0;
+    DWORD base = first != NULL ? strtoul(first, NULL, 16) : 0;
+    LONGLONG micros = step != NULL ? strtoul(step, NULL, 10) : 0;
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    LONGLONG origin = StandInNow();
+    for (DWORD i = 0; i < n; ++i) {
+      LONGLONG due = origin + static_cast<LONGLONG>(i) * micros * frequency.QuadPart / 1000000;
+      for (LONGLONG now = StandInNow(); now < due; now = StandInNow()) {
+        LONGLONG ms = (due - now) * 1000 / frequency.QuadPart;
+        Sleep(ms > 0 ? static_cast<DWORD>(ms) : 1);
+      }
+      WriteMessage(base + i);
+    }
   } else if (strcmp(word, "sync") == 0) {
     DWORD start = GetTickCount();
     while (sCallsReturned != sCallsQueued && GetTickCount() - start < 120000) Sleep(10);
@@ -114,6 +142,7 @@ void RunLine(char* line) {
   } else if (strcmp(word, "exit") == 0) {
     char* code = strtok(NULL, " \t\r\n");
     WriteStandInLog(&sLog, "exit");
+    FlushStandInTimes(&sTimes);
     ExitProcess(code != NULL ? strtoul(code, NULL, 10) : 0);
   } else {
     WriteStandInLog(&sLog, "unknown script line");
@@ -140,6 +169,7 @@ DWORD WINAPI ScriptThread(LPVOID) {
     line = end != NULL ? end + 1 : NULL;
   }
   WriteStandInLog(&sLog, "script done");
+  FlushStandInTimes(&sTimes);
   return 0;
 }
 
@@ -149,8 +179,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     sModule = instance;
     OpenStandInLog(&sLog, instance, "DOVORAV_LOG", "DOVORAV.LOG");
+    OpenStandInTimes(&sTimes, "DOVORAV_TIMES");
     ClearRing();
     WriteStandInLog(&sLog, "loaded");
+  } else if (reason == DLL_PROCESS_DETACH) {
+    FlushStandInTimes(&sTimes);
   }
   return TRUE;
 }

@@ -7,7 +7,14 @@
 // "NAME=ANSWER" separated by semicolons, in device order, where ANSWER is
 // what the private message (DRV_USER, 293) returns. Without it there is no
 // mixer. Calls are logged to PROXY_WINMM_LOG (else WINMM.LOG beside the module).
+//
+// For the benchmarks, PROXY_TIMES names a file of event times (see
+// standin_times.h): then each periodic timer's callback is wrapped, and the
+// file gets "set ID" (read just before the timer was created: tick n is due
+// n periods later) and "tick ID" (read as the wrapper starts, before the
+// program's callback runs). Without it the callback is handed on unchanged.
 #include "standin_log.h"
+#include "standin_times.h"
 
 #include <mmsystem.h>
 #include <stdlib.h>
@@ -26,6 +33,16 @@ ProxyMixer sMixers[kMaxMixers];
 UINT sMixerCount;
 BOOL sMixersRead;
 HMODULE sReal;
+StandInTimes sTimes;
+
+// The program's callbacks behind the wrapper, one slot per timer created.
+const LONG kMaxWrapped = 64;
+struct WrappedTimer {
+  LPTIMECALLBACK callback;
+  DWORD_PTR user;
+};
+WrappedTimer sWrapped[kMaxWrapped];
+volatile LONG sWrappedCount;
 
 typedef MMRESULT(WINAPI* TimeSetEventProc)(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT);
 typedef MMRESULT(WINAPI* TimeKillEventProc)(UINT);
@@ -60,11 +77,20 @@ void Logf(const char* format, unsigned long a, unsigned long b) {
   WriteStandInLog(&sLog, text);
 }
 
+void CALLBACK TimedCallback(UINT id, UINT message, DWORD_PTR slot, DWORD_PTR reserved1, DWORD_PTR reserved2) {
+  RecordStandInTime(&sTimes, "tick", id, StandInNow());
+  const WrappedTimer& wrapped = sWrapped[slot];
+  wrapped.callback(id, message, wrapped.user, reserved1, reserved2);
+}
+
 }  // namespace
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     OpenStandInLog(&sLog, instance, "PROXY_WINMM_LOG", "WINMM.LOG");
+    OpenStandInTimes(&sTimes, "PROXY_TIMES");
+  } else if (reason == DLL_PROCESS_DETACH) {
+    FlushStandInTimes(&sTimes);
   }
   return TRUE;
 }
@@ -113,7 +139,21 @@ MMRESULT WINAPI ProxyMixerClose(HMIXER mixer) {
 
 MMRESULT WINAPI ProxyTimeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
   TimeSetEventProc real = reinterpret_cast<TimeSetEventProc>(reinterpret_cast<void (*)(void)>(Real("timeSetEvent")));
+  LONGLONG created = StandInNow();
+  LONG slot = -1;
+  if (StandInTimesOn(&sTimes) && callback != NULL && (flags & (TIME_CALLBACK_EVENT_SET | TIME_CALLBACK_EVENT_PULSE)) == 0) {
+    slot = InterlockedIncrement(&sWrappedCount) - 1;
+    if (slot < kMaxWrapped) {
+      sWrapped[slot].callback = callback;
+      sWrapped[slot].user = user;
+      callback = TimedCallback;
+      user = static_cast<DWORD_PTR>(slot);
+    } else {
+      slot = -1;
+    }
+  }
   MMRESULT id = real != NULL ? real(delay, resolution, callback, user, flags) : 0;
+  if (slot >= 0 && id != 0) RecordStandInTime(&sTimes, "set", id, created);
   Logf("timeSetEvent %lu -> %lu", delay, id);
   return id;
 }
@@ -122,6 +162,7 @@ MMRESULT WINAPI ProxyTimeKillEvent(UINT id) {
   TimeKillEventProc real = reinterpret_cast<TimeKillEventProc>(reinterpret_cast<void (*)(void)>(Real("timeKillEvent")));
   MMRESULT result = real != NULL ? real(id) : MMSYSERR_ERROR;
   Logf("timeKillEvent %lu -> %lu", id, result);
+  FlushStandInTimes(&sTimes);
   return result;
 }
 

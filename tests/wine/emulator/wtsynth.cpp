@@ -2,14 +2,24 @@
 // which only records that it was called (and with which message) in a log:
 // the file named by the environment variable WTSYNTH_LOG, or else
 // WTSYNTH.LOG beside the DLL. Lines read "<ms> <thread> <call> [message]".
+// For the benchmarks, WTSYNTH_TIMES names a file of event times (see
+// standin_times.h): each message's arrival, "arrive MESSAGE", read as the
+// entry begins; written out at each StopMidi and when the library unloads.
 #include "standin_log.h"
+#include "standin_times.h"
 
 namespace {
 StandInLog sLog;
+StandInTimes sTimes;
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) OpenStandInLog(&sLog, instance, "WTSYNTH_LOG", "WTSYNTH.LOG");
+  if (reason == DLL_PROCESS_ATTACH) {
+    OpenStandInLog(&sLog, instance, "WTSYNTH_LOG", "WTSYNTH.LOG");
+    OpenStandInTimes(&sTimes, "WTSYNTH_TIMES");
+  } else if (reason == DLL_PROCESS_DETACH) {
+    FlushStandInTimes(&sTimes);
+  }
   return TRUE;
 }
 
@@ -19,13 +29,17 @@ extern "C" {
 void WINAPI SynthStartMidi(void) { WriteStandInLog(&sLog, "StartMidi"); }
 
 void WINAPI SynthMidiMessage(DWORD message) {
+  RecordStandInTime(&sTimes, "arrive", message, StandInNow());
   char text[32];
   _snprintf(text, sizeof text - 1, "MidiMessage %08lX", static_cast<unsigned long>(message));
   text[sizeof text - 1] = '\0';
   WriteStandInLog(&sLog, text);
 }
 
-void WINAPI SynthStopMidi(void) { WriteStandInLog(&sLog, "StopMidi"); }
+void WINAPI SynthStopMidi(void) {
+  WriteStandInLog(&sLog, "StopMidi");
+  FlushStandInTimes(&sTimes);
+}
 
 void WINAPI SynthLoadDls(void) { WriteStandInLog(&sLog, "LoadDls"); }
 
