@@ -108,7 +108,13 @@ runner=$!
 pid=""
 for _ in $(seq 1 $((600 * SCALE))); do
   if grep -qs "answered 5" "$dir/DOVORAV.LOG"; then
-    pid=$(pgrep -f '(^|wine |/)C:\\qtmpu\\idle\\Qtmpu\.exe$' | head -1)
+    # The Windows process itself (not the timeout or wine launcher whose
+    # command lines name it too), of this prefix.
+    for candidate in $(pgrep -x Qtmpu.exe); do
+      if tr '\0' '\n' <"/proc/$candidate/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$PREFIX"; then
+        pid=$candidate
+      fi
+    done
     [ -n "$pid" ] && break
   fi
   sleep 0.1
@@ -119,6 +125,7 @@ if [ -n "$pid" ]; then
   before=$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null)
   sleep "$idle_s"
   after=$(awk '{ print $14 + $15 }' "/proc/$pid/stat" 2>/dev/null)
+  say "idle Qtmpu.exe is pid $pid ($(cat "/proc/$pid/comm" 2>/dev/null)), $before clock ticks used by start-up"
 fi
 wine_stop
 wait "$runner" 2>/dev/null

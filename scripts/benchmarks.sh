@@ -7,6 +7,9 @@
 #     (tests/emulator/emulator_idle.cpp) and of the installer's 5 s waits
 #     (bench/installer_idle_bench.cpp)
 #   - phase G's copies against cp of the same files (bench/copies_bench.cpp)
+#   - when a win32 build (QT_BENCH_WIN32, default build/win32) and Wine are
+#     present: the timer's tick lateness, the ring delay and the idle cost of
+#     the Windows build under Wine (bench/wine_timer.sh)
 #
 #   scripts/benchmarks.sh [--quick]
 #
@@ -17,6 +20,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${QT_BENCH_BUILD:-$root/build/bench}
+win32_build=${QT_BENCH_WIN32:-$root/build/win32}
 timer_s=10
 idle_s=30
 rounds=7
@@ -44,6 +48,11 @@ say "installer waits"
 "$build/bench/bench_installer_idle" 5 >"$out/installer_idle.txt" || true
 say "phase G against cp, $rounds rounds"
 "$build/bench/bench_copies" "$rounds" >"$out/copies.txt"
+: >"$out/wine.txt"
+if [ -f "$win32_build/emulator/Qtmpu.exe" ] && command -v wine >/dev/null; then
+  say "under Wine with $win32_build"
+  "$root/bench/wine_timer.sh" "$win32_build" ${1:+"$1"} >"$out/wine.txt" || say "Wine rows not measured"
+fi
 
 python3 - "$out" "$timer_s" "$idle_s" <<'PY'
 import json, re, sys
@@ -90,6 +99,12 @@ c = kv("copies.txt")
 rows.append((f"phase G copies ({c['copies_files']} files, {int(c['copies_bytes']) / 1e6:.1f} MB)",
              f"phase G {float(c['phase_g_median_s']) * 1e3:.0f} ms", f"cp {float(c['cp_median_s']) * 1e3:.0f} ms",
              f"ratio {float(c['phase_g_over_cp']):.2f}"))
+
+# bench/wine_timer.sh prints a table of its own: take its rows.
+for line in open(f"{out}/wine.txt"):
+    cells = [c.strip() for c in line.strip().strip("|").split("|")]
+    if len(cells) == 4 and cells[0] != "measure" and not cells[0].startswith("-"):
+        rows.append(tuple(cells))
 
 widths = [max(len(r[k]) for r in rows) for k in range(4)]
 print("| " + " | ".join(h.ljust(w) for h, w in zip(("measure", "value", "value", "value"), widths)) + " |")
