@@ -175,6 +175,11 @@ arrived = {}
 for t, k, v in arrivals:
     if k == "arrive" and v not in arrived:
         arrived[v] = t
+order = [v for t, k, v in arrivals if k == "arrive"]
+if order != sorted(order) or len(order) != len(arrived):
+    sys.exit("wine_timer: the synthesizer got messages out of order or twice")
+if len(arrived) != len(written):
+    print(f"wine_timer: {len(written) - len(arrived)} written messages never arrived", file=sys.stderr)
 delays = [(arrived[v] - t) * 1e6 / freq for v, t in written.items() if v in arrived]
 if not delays or min(delays) < 0:
     sys.exit(f"wine_timer: {len(delays)} messages matched, smallest delay {min(delays, default=0):.0f} us")
