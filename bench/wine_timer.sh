@@ -34,7 +34,7 @@ if [ "${2:-}" = "--quick" ]; then
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 HERE=$root/tests/wine
-# shellcheck source=../tests/wine/wine_env.sh
+# shellcheck source=SCRIPTDIR/../tests/wine/wine_env.sh
 . "$HERE/wine_env.sh"
 
 say() { echo "wine_timer: $*" >&2; }
