@@ -15,13 +15,33 @@ if(WIN32)
   # none of the compiler's exception runtime is linked (it calls the wide
   # forms of the system interfaces, which Windows 95 has only as stubs).
   add_compile_options(-fno-exceptions -fno-rtti)
-  # Self-contained executables: no libgcc, libstdc++ or winpthread DLL.
+  # The oldest processor a PC with a PCI slot can have is a 486: no cmov,
+  # no MMX or SSE, no long nop forms. Tuned for the Pentium, the common one.
+  # Static objects are initialised before any second thread exists, so they
+  # need no guard calls; and loops that copy or fill memory stay loops, so
+  # the project's own memcpy and memset cannot become calls of themselves.
+  add_compile_options(-march=i486 -mtune=pentium -fno-threadsafe-statics -fno-tree-loop-distribute-patterns)
+  # No unwind tables: nothing unwinds without exceptions.
+  add_compile_options(-fno-asynchronous-unwind-tables -fno-unwind-tables)
+  # Self-contained test tools: no libgcc, libstdc++ or winpthread DLL.
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()
 
 # A program file gets the warning set; third-party headers do not.
 function(qt_program_target target)
   target_compile_options(${target} PRIVATE ${QT_WARNINGS})
+endfunction()
+
+# A shipped program: linked against the system DLLs alone (`dlls`), with no
+# C run-time, no libgcc and none of the toolchain's prebuilt objects, so no
+# code compiled for a newer processor gets in and any use of the run-time
+# fails the link. The framework supplies the entry point. A stack frame of a
+# page or more would need libgcc's stack probe, so it is a compile error.
+function(qt_windows_system_only target)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:framework_runtime>)
+  target_compile_options(${target} PRIVATE -Werror=frame-larger-than=4000)
+  target_link_options(${target} PRIVATE -nostdlib -nostartfiles -Wl,--entry,_WinMainCRTStartup)
+  target_link_libraries(${target} PRIVATE ${ARGN})
 endfunction()
 
 # A Windows GUI program marked for subsystem version 4.0.

@@ -1,6 +1,6 @@
 #include "device_wait.h"
 
-#include <string.h>
+#include "text.h"
 
 namespace {
 
@@ -15,8 +15,9 @@ BOOL ProbeInstance(LPCSTR subkeyName) {
   char keyPath[sizeof(GAMEPORT_ENUM_KEY) + kSubkeyNameSize];
   // Both fit: the buffer holds the key text and its terminator plus 1024
   // bytes, and the name came from a 1024-byte buffer, terminator included.
-  strcpy(keyPath, GAMEPORT_ENUM_KEY);  // NOLINT(clang-analyzer-security.insecureAPI.strcpy)
-  strcat(keyPath, subkeyName);         // NOLINT(clang-analyzer-security.insecureAPI.strcpy)
+  const size_t head = sizeof(GAMEPORT_ENUM_KEY) - 1;
+  MemoryCopy(keyPath, GAMEPORT_ENUM_KEY, head);
+  MemoryCopy(keyPath + head, subkeyName, TextLength(subkeyName) + 1);
 
   HKEY instance;
   if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, &instance) != ERROR_SUCCESS) return FALSE;
@@ -37,7 +38,7 @@ BOOL ProbeInstance(LPCSTR subkeyName) {
 }  // namespace
 
 BOOL IsGamePortCandidate(LPCSTR subkeyName) {
-  return strstr(subkeyName, "PCI") != NULL && strstr(subkeyName, "VEN_4E51") != NULL;
+  return TextFind(subkeyName, "PCI") != NULL && TextFind(subkeyName, "VEN_4E51") != NULL;
 }
 
 BOOL WaitForGamePort() {

@@ -1,6 +1,6 @@
 #include "drive_list.h"
 
-#include <string.h>
+#include "text.h"
 
 namespace {
 const DWORD kDriveStringsSize = 1024;
@@ -13,7 +13,7 @@ void ListDrives(DriveList* drives) {
   // written (26 drives take 105 bytes, so this never happens).
   if (length == 0 || length >= kDriveStringsSize) return;
   strings[length] = '\0';
-  for (LPCSTR root = strings; *root != '\0'; root += strlen(root) + 1) {
+  for (LPCSTR root = strings; *root != '\0'; root += TextLength(root) + 1) {
     UINT type = GetDriveTypeA(root);
     if (type == DRIVE_CDROM || type == DRIVE_FIXED) drives->Add(root);
   }

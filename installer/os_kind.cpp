@@ -1,11 +1,11 @@
 #include "os_kind.h"
 
-#include <string.h>
+#include "text.h"
 
 OsKind ClassifyOs() {
   OsKind kind = {0, 0, 0};
   OSVERSIONINFOA info;
-  memset(&info, 0, sizeof info);
+  MemoryFill(&info, 0, sizeof info);
   info.dwOSVersionInfoSize = 148;  // the ANSI record without the extended fields
   // A failed query leaves platform 0, which classifies as no known system.
   GetVersionExA(&info);

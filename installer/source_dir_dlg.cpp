@@ -1,6 +1,6 @@
 #include "source_dir_dlg.h"
 
-#include <string.h>
+#include "text.h"
 
 #include <new>
 
@@ -12,7 +12,7 @@ namespace {
 // A folder is entered only if it can still be searched: the folder, "*.*"
 // and the terminator must fit in MAX_PATH. A folder too deep for that is not
 // entered, and the dialog stays as it was.
-BOOL CanBeListed(LPCSTR folder) { return strlen(folder) + 3 < MAX_PATH; }
+BOOL CanBeListed(LPCSTR folder) { return TextLength(folder) + 3 < MAX_PATH; }
 
 }  // namespace
 
@@ -45,11 +45,11 @@ void CSourceDirDlg::AddDriveLines() {
     // "[" + root without its backslash + "]": room for "[X:]" and more.
     char line[MAX_PATH + 3];
     LPCSTR root = drives.At(i);
-    size_t length = strlen(root);
+    size_t length = TextLength(root);
     if (length > 0 && root[length - 1] == '\\') --length;
     if (length > MAX_PATH - 1) length = MAX_PATH - 1;
     line[0] = '[';
-    memcpy(line + 1, root, length);
+    MemoryCopy(line + 1, root, length);
     line[length + 1] = ']';
     line[length + 2] = '\0';
     AddLine(line, ENTRY_DRIVE);
@@ -71,12 +71,12 @@ void CSourceDirDlg::ListFolder(LPCSTR folder) {
     size_t length = 0;
     while (length < MAX_PATH && found.cFileName[length] != '\0') ++length;
     line[0] = '[';
-    memcpy(line + 1, found.cFileName, length);
+    MemoryCopy(line + 1, found.cFileName, length);
     line[length + 1] = ']';
     line[length + 2] = '\0';
     LPCSTR tag = ENTRY_FOLDER;
-    if (strcmp(line, "[.]") == 0) tag = ENTRY_DOT;
-    if (strcmp(line, "[..]") == 0) tag = ENTRY_DOTDOT;
+    if (TextCompare(line, "[.]") == 0) tag = ENTRY_DOT;
+    if (TextCompare(line, "[..]") == 0) tag = ENTRY_DOTDOT;
     AddLine(line, tag);
   } while (FindNextFileA(search, &found));
   FindClose(search);
@@ -151,21 +151,21 @@ void CSourceDirDlg::OnSelChange() {
 
   char folder[MAX_PATH];
   folder[0] = '\0';
-  if (strcmp(tag, ENTRY_DRIVE) == 0) {
+  if (TextCompare(tag, ENTRY_DRIVE) == 0) {
     LPCSTR root = drives.At(static_cast<int>(line));
     if (root == NULL || !PathTextCopy(folder, root) || !PathTextAddBackslash(folder)) return;
-  } else if (strcmp(tag, ENTRY_DOTDOT) == 0) {
+  } else if (TextCompare(tag, ENTRY_DOTDOT) == 0) {
     // Up one folder: cut after the nearest backslash before the last
     // character, looking no further back than the second character. A
     // drive root has none and stays as it is.
     PathTextCopy(folder, path);
-    for (int i = static_cast<int>(strlen(folder)) - 2; i >= 1; --i) {
+    for (int i = static_cast<int>(TextLength(folder)) - 2; i >= 1; --i) {
       if (folder[i] == '\\') {
         folder[i + 1] = '\0';
         break;
       }
     }
-  } else if (strcmp(tag, ENTRY_FOLDER) == 0) {
+  } else if (TextCompare(tag, ENTRY_FOLDER) == 0) {
     char name[MAX_PATH];
     if (!LineName(static_cast<int>(line), name)) return;
     if (!PathTextCopy(folder, path) || !PathTextAppend(folder, name) || !PathTextAddBackslash(folder) ||

@@ -1,7 +1,5 @@
 #include "source_location.h"
 
-#include <string.h>
-
 #include "messages.h"
 #include "path_text.h"
 #include "prompts.h"

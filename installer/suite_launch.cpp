@@ -1,6 +1,6 @@
 #include "suite_launch.h"
 
-#include <string.h>
+#include "text.h"
 
 #include "messages.h"
 #include "path_text.h"
@@ -74,9 +74,9 @@ void LaunchSuiteSetup(LPCSTR driversFolder, const OsKind& os) {
     // Quoted: unquoted, Windows cuts the command line at the first blank
     // that leaves a program, so "C:\My Drivers\..." would start C:\My.exe.
     char commandLine[1 + MAX_PATH + 1];  // quote, at most 259 characters, quote, terminator
-    size_t length = strlen(setupPath);
+    size_t length = TextLength(setupPath);
     commandLine[0] = '"';
-    memcpy(commandLine + 1, setupPath, length);
+    MemoryCopy(commandLine + 1, setupPath, length);
     commandLine[1 + length] = '"';
     commandLine[2 + length] = '\0';
     // The installer does not wait for the setup program. A start that

@@ -1,9 +1,8 @@
 // An ordered list of short texts that owns its copies: the drive list and
 // the dialog's line tags.
 //
-// Built on the C heap alone: nothing here can throw, so the installer links
-// none of the compiler's exception machinery (whose runtime calls the wide
-// forms of the system interfaces that Windows 95 only has as stubs).
+// Built on the process heap (heap_memory.h): nothing here can throw, and a
+// failed allocation is an answer, not an exception.
 #pragma once
 
 #include <windows.h>

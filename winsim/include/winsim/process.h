@@ -18,6 +18,9 @@
 #define SW_RESTORE 9
 #define SW_SHOWDEFAULT 10
 
+// The start-up record's flag that says its show command is to be used.
+#define STARTF_USESHOWWINDOW 0x00000001
+
 // Starts the program that the command line names and returns at once,
 // without waiting for it. The result is above 31 when the program was
 // started; otherwise it is the reason: 0 (out of resources), 2 (no such
