@@ -234,6 +234,26 @@ def symbol_address(objdump, path, symbol):
     return None
 
 
+def static_tables(img, objdump):
+    """(start, end, constructors) of the linker's constructor and destructor
+    tables, which follow each other: a -1, addresses, a 0, twice. None when
+    the program has no symbol table to find them by."""
+    start = symbol_address(objdump, img.path, "___CTOR_LIST__")
+    if start is None:
+        return None
+    end = start
+    lists = []
+    for _ in range(2):  # the constructor table, then the destructor table
+        entries = []
+        end += 4
+        while img.u32(end - img.image_base) != 0:
+            entries.append(img.u32(end - img.image_base))
+            end += 4
+        end += 4
+        lists.append(entries)
+    return start, end, lists[0]
+
+
 def code_ranges(img, objdump):
     """(name, start, stop) of every code section, without the constructor
     and destructor tables the linker places at the end of .text: they are
@@ -243,16 +263,10 @@ def code_ranges(img, objdump):
         if not flags & (SCN_CODE | SCN_EXECUTE):
             continue
         start, stop = img.image_base + va, img.image_base + va + vsize
-        tables = symbol_address(objdump, img.path, "___CTOR_LIST__")
-        if tables is not None and start <= tables < stop:
-            end = tables
-            for _ in range(2):  # the constructor table, then the destructor table
-                end += 4
-                while img.u32(end - img.image_base) != 0:
-                    end += 4
-                end += 4
-            ranges.append((name.decode(), start, tables))
-            ranges.append((name.decode(), end, stop))
+        tables = static_tables(img, objdump)
+        if tables is not None and start <= tables[0] < stop:
+            ranges.append((name.decode(), start, tables[0]))
+            ranges.append((name.decode(), tables[1], stop))
         else:
             ranges.append((name.decode(), start, stop))
     return ranges

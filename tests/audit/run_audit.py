@@ -146,6 +146,17 @@ def run_ordinal_and_resource(good, work):
           any("no version resource" in t for t in findings), "; ".join(findings))
 
 
+def check_static_initialisation(installer, emulator):
+    """The entry point runs the constructor table: the installer needs it for
+    its application object, the emulator needs none at all."""
+    for path, wanted, what in ((installer, lambda n: n >= 1, "holds the application object's"),
+                               (emulator, lambda n: n == 0, "is empty: the emulator needs no static initialisation")):
+        tables = pe_audit.static_tables(pe_audit.Image(path), OBJDUMP)
+        count = len(tables[2]) if tables else -1
+        check("%s: the constructor table %s" % (os.path.basename(path), what), wanted(count),
+              "%d constructor(s)" % count)
+
+
 def check_baseline():
     rows = []
     with open(BASELINE_PATH, encoding="ascii") as f:
@@ -208,6 +219,7 @@ def main():
                     os.path.join(probes, "wide_probe.exe"), PROBE_DLLS, "imports", ["MessageBoxW", "wide form"])
     expect_rejected("DLL rule holds a program to its own DLLs (Qtmpu.exe against the installer's)", emulator,
                     INSTALLER_DLLS, "imports", ["WINMM", "outside"])
+    check_static_initialisation(installer, emulator)
     check_baseline()
     work = tempfile.mkdtemp(prefix="qt-audit-")
     try:
