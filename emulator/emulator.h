@@ -57,7 +57,8 @@ struct EmulatorState {
 extern EmulatorState gEmulator;
 
 // The procedure call the trap driver queues to the main thread: kRingEmpty
-// stops playback, any other value starts it with that ring's address.
+// stops playback, any other value but 0 starts it with that ring's address
+// (a start with address 0 is ignored).
 void WINAPI OnDeviceApc(ULONG_PTR parameter);
 
 // The 10 ms timer callback; reads none of its arguments.

@@ -110,6 +110,10 @@ void WINAPI OnDeviceApc(ULONG_PTR parameter) {
   // Only this thread writes `running`, so it reads its own last store.
   if (gEmulator.running.load(std::memory_order_relaxed) == 0) {
     if (parameter == kRingEmpty) return;  // a stop while idle is ignored
+    // A start with ring address 0 is ignored the same way: no mixer probe,
+    // no timer, no box, ring and index untouched. Started, every tick would
+    // read through a null pointer on the timer thread and end the process.
+    if (parameter == 0) return;
     StartPlayback(parameter);
     return;
   }

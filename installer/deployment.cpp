@@ -21,15 +21,22 @@ void Count(int* counter) { ++*counter; }
 // so the copies of an earlier run are read-only too. Windows refuses to
 // overwrite a read-only file (ERROR_ACCESS_DENIED; Wine does the same unless
 // it runs as root), so such a copy is made writable first. Only the
-// read-only attribute is taken away; the copy brings the source's back.
+// read-only attribute is taken away; the copy brings the source's back. A
+// copy that fails (disc taken out, unreadable source) leaves the old file,
+// which then gets its read-only attribute back.
 BOOL CopyOverwriting(LPCSTR from, LPCSTR to) {
+  const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
   DWORD attributes = GetFileAttributesA(to);
+  BOOL cleared = FALSE;
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY) {
     DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    SetFileAttributesA(to, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
+    cleared = SetFileAttributesA(to, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
   }
-  return CopyFileA(from, to, FALSE);
+  if (CopyFileA(from, to, FALSE)) return TRUE;
+  // A copy that failed part way has removed the old file: nothing to restore.
+  if (cleared) SetFileAttributesA(to, attributes & settable);
+  return FALSE;
 }
 
 }  // namespace

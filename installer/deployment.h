@@ -31,7 +31,8 @@ struct CopyTally {
 // and read-only files are copied like any other. A read-only file left at
 // the destination by an earlier run is made writable just before it is
 // overwritten, since Windows refuses to overwrite it (the copy then takes
-// the source's attributes again). `tally` may be NULL.
+// the source's attributes again; a copy that fails gives the old file its
+// attributes back). `tally` may be NULL.
 void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally);
 
 // Phase G: creates the tree and copies the DOS drivers, the DOS applications

@@ -40,19 +40,24 @@ void CSourceDirDlg::AddLine(LPCSTR text, LPCSTR tag) {
   }
 }
 
+void CSourceDirDlg::AddBracketedLine(LPCSTR name, size_t length, LPCSTR tag) {
+  // "[" + at most MAX_PATH characters of the name + "]" and the terminator.
+  char line[MAX_PATH + 3];
+  if (length > MAX_PATH) length = MAX_PATH;
+  line[0] = '[';
+  for (size_t i = 0; i < length; ++i) line[i + 1] = name[i];
+  line[length + 1] = ']';
+  line[length + 2] = '\0';
+  AddLine(line, tag);
+}
+
 void CSourceDirDlg::AddDriveLines() {
   for (int i = 0; i < drives.Count(); ++i) {
-    // "[" + root without its backslash + "]": room for "[X:]" and more.
-    char line[MAX_PATH + 3];
+    // The root without its backslash: "[X:]".
     LPCSTR root = drives.At(i);
     size_t length = TextLength(root);
     if (length > 0 && root[length - 1] == '\\') --length;
-    if (length > MAX_PATH - 1) length = MAX_PATH - 1;
-    line[0] = '[';
-    MemoryCopy(line + 1, root, length);
-    line[length + 1] = ']';
-    line[length + 2] = '\0';
-    AddLine(line, ENTRY_DRIVE);
+    AddBracketedLine(root, length, ENTRY_DRIVE);
   }
 }
 
@@ -65,37 +70,41 @@ void CSourceDirDlg::ListFolder(LPCSTR folder) {
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) continue;
-    // The name fills at most the whole record; the line adds two brackets
-    // and its terminator.
-    char line[MAX_PATH + 3];
+    // The name fills at most the whole record.
+    LPCSTR name = found.cFileName;
     size_t length = 0;
-    while (length < MAX_PATH && found.cFileName[length] != '\0') ++length;
-    line[0] = '[';
-    MemoryCopy(line + 1, found.cFileName, length);
-    line[length + 1] = ']';
-    line[length + 2] = '\0';
+    while (length < MAX_PATH && name[length] != '\0') ++length;
     LPCSTR tag = ENTRY_FOLDER;
-    if (TextCompare(line, "[.]") == 0) tag = ENTRY_DOT;
-    if (TextCompare(line, "[..]") == 0) tag = ENTRY_DOTDOT;
-    AddLine(line, tag);
+    if (length == 1 && name[0] == '.') tag = ENTRY_DOT;
+    if (length == 2 && name[0] == '.' && name[1] == '.') tag = ENTRY_DOTDOT;
+    AddBracketedLine(name, length, tag);
   } while (FindNextFileA(search, &found));
   FindClose(search);
 }
 
-// Fills the list anew for `folder` and makes it the current folder.
-void CSourceDirDlg::ShowFolder(LPSTR folder) {
+// Fills the list anew for `folder` and makes it the current folder. The one
+// way the dialog shows a folder: initialisation passes the empty text, which
+// stands for the first drive's root with its backslash. With no drives, or
+// a first root too long to take its backslash, only the drive lines are
+// shown and the field and `path` are empty.
+void CSourceDirDlg::ShowFolder(LPCSTR folder) {
+  char shown[MAX_PATH];
+  shown[0] = '\0';
+  if (folder[0] != '\0') {
+    PathTextCopy(shown, folder);
+  } else if (drives.Count() > 0 && (!PathTextCopy(shown, drives.At(0)) || !PathTextAddBackslash(shown))) {
+    shown[0] = '\0';
+  }
+
   tags->RemoveAll();
   SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
   AddDriveLines();
-  if (drives.Count() > 0) {
-    if (folder[0] == '\0') PathTextCopy(folder, drives.At(0));
-    ListFolder(folder);
-  }
-  if (SendMessageA(m_list, LB_GETCOUNT, 0, 0) > 0) {
-    SetWindowTextA(m_edit, folder);
+  if (drives.Count() > 0 && shown[0] != '\0') ListFolder(shown);
+  if (shown[0] != '\0' && SendMessageA(m_list, LB_GETCOUNT, 0, 0) > 0) {
+    SetWindowTextA(m_edit, shown);
     // Line 0, the first drive, is selected, not the folder chosen.
     SendMessageA(m_list, LB_SETCURSEL, 0, 0);
-    PathTextCopy(path, folder);
+    PathTextCopy(path, shown);
   } else {
     SetWindowTextA(m_edit, "");
     path[0] = '\0';
@@ -103,13 +112,18 @@ void CSourceDirDlg::ShowFolder(LPSTR folder) {
 }
 
 // The folder name of a line: its text without the brackets.
+//
+// LB_GETTEXTLEN promises only at least the line's length: on NT, with a
+// double-byte code page, an ANSI program may be told up to twice as much.
+// So it only sizes the buffer (room for the longest line counted twice);
+// the text and its true length come from LB_GETTEXT.
 BOOL CSourceDirDlg::LineName(int line, LPSTR name) {
-  LRESULT length = SendMessageA(m_list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
-  char text[MAX_PATH + 3];
-  // LB_GETTEXT copies the whole line: its length is checked first.
-  if (length < 2 || length >= static_cast<LRESULT>(sizeof text)) return FALSE;
-  if (SendMessageA(m_list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text)) != length)
-    return FALSE;
+  char text[2 * (MAX_PATH + 2) + 1];
+  LRESULT room = SendMessageA(m_list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
+  // LB_GETTEXT copies the whole line: a line that might not fit is refused.
+  if (room < 2 || room >= static_cast<LRESULT>(sizeof text)) return FALSE;
+  LRESULT length = SendMessageA(m_list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text));
+  if (length < 2 || length > room) return FALSE;
   if (text[0] != '[' || text[length - 1] != ']') return FALSE;
   name[0] = '\0';
   return PathTextAppendPart(name, text + 1, static_cast<size_t>(length - 2));
@@ -126,19 +140,7 @@ BOOL CSourceDirDlg::OnInitDialog() {
     EndDialog(-1);  // the dialog cannot work: the caller sees a failed showing
     return TRUE;
   }
-  AddDriveLines();
-  if (drives.Count() > 0) {
-    char root[MAX_PATH];
-    if (PathTextCopy(root, drives.At(0)) && PathTextAddBackslash(root)) {
-      ListFolder(root);
-      SetWindowTextA(m_edit, root);
-      SendMessageA(m_list, LB_SETCURSEL, 0, 0);
-      PathTextCopy(path, root);
-    }
-  } else {
-    SetWindowTextA(m_edit, "");
-    path[0] = '\0';
-  }
+  ShowFolder("");
   return TRUE;  // the default focus
 }
 

@@ -49,9 +49,11 @@ class CSourceDirDlg : public CDialogBase {
   void OnDestroy();
 
   void AddLine(LPCSTR text, LPCSTR tag);
+  // Adds "[" + the first `length` characters of `name` + "]".
+  void AddBracketedLine(LPCSTR name, size_t length, LPCSTR tag);
   void AddDriveLines();
   void ListFolder(LPCSTR folder);
-  void ShowFolder(LPSTR folder);
+  void ShowFolder(LPCSTR folder);
   BOOL LineName(int line, LPSTR name);
 
   const DriveList& drives;

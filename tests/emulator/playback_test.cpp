@@ -119,6 +119,36 @@ TEST_F(PlaybackTest, StopBeforeAnyStartOnlyLoadsTheInstrumentSet) {
   EXPECT_EQ(SynthTrace(), "LS");
 }
 
+// A start whose ring address is 0 is ignored as a stop while idle is: the
+// first call of the process still loads the instrument set, and nothing
+// else happens (played, every tick would read through a null pointer).
+TEST_F(PlaybackTest, StartWithRingAddressZeroIsIgnored) {
+  driver_->QueueParameter(0);
+  Settle();
+  EXPECT_EQ(SynthTrace(), "L");
+  EXPECT_EQ(gEmulator.running.load(), 0u);
+  ASSERT_TRUE(winsim::TimerCreations().empty());
+  EXPECT_TRUE(winsim::MixerLog().empty());
+  EXPECT_TRUE(Boxes().empty());
+  EXPECT_EQ(gEmulator.ring.load(), nullptr);
+
+  // After a start that got no timer, ring and index stay as that start set them.
+  winsim::FailTimerCreation(true);
+  driver_->ring().Write(Sequence(1, 3));
+  DriverStart();
+  winsim::FailTimerCreation(false);
+  driver_->QueueParameter(0);
+  Settle();
+  ASSERT_EQ(winsim::TimerCreations().size(), 1u) << "only the start with a ring tried for a timer";
+  EXPECT_EQ(gEmulator.ring.load(), reinterpret_cast<const MidiSlot*>(driver_->ring().Address()));
+  EXPECT_EQ(winsim::MixerLog().size(), 5u) << "one mixer probe, for the start with a ring";
+
+  // A start with a ring plays as always.
+  DriverStart();
+  Tick();
+  EXPECT_EQ(SynthTrace(), "LSMMM");
+}
+
 class BusyMixerTest : public EmulatorTest {
  protected:
   BusyMixerTest() { mixerAnswer_ = 291; }

@@ -130,7 +130,7 @@ struct Model {
       dlsLoaded = true;
     }
     if (!running) {
-      if (parameter == kRingEmpty) return;
+      if (parameter == kRingEmpty || parameter == 0) return;  // a start with address 0 is ignored too
       ring = reinterpret_cast<const MidiSlot*>(parameter);
       readIndex = 0;
       if (!MixerFree()) {

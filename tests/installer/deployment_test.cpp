@@ -9,6 +9,7 @@
 
 #include "deployment.h"
 #include "installer_fixture.h"
+#include "sim/faults.h"
 #include "sim/process.h"
 
 namespace qtest {
@@ -175,6 +176,64 @@ TEST_F(DeploymentTest, SecondRunOverwritesReadOnlyCopiesAndCreatesNoDuplicates) 
   EXPECT_EQ(winsim::AttributeChanges()[0].path, "C:\\Q-Tonal\\DOS\\QTDOS.SYS");
   EXPECT_EQ(winsim::AttributeChanges()[0].attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_TRUE(IsReadOnly("Q-Tonal\\W95-98\\QTONAL.VXD"));
+}
+
+// A copy that fails over a read-only copy of an earlier run leaves the old
+// file, and gives it back the read-only attribute that was taken away for
+// the copy. Copies of earlier runs: QTDOS.SYS and QTSB.COM, both read-only.
+class FailedOverwriteTest : public DeploymentTest {
+ protected:
+  void SetUp() override {
+    DeploymentTest::SetUp();
+    WriteMediaFile("d/DRIVERS/Dosdrv/QTSB.COM", "new");
+    for (const char* old : {"c/Q-Tonal/DOS/QTDOS.SYS", "c/Q-Tonal/DOS/QTSB.COM"}) {
+      WriteMediaFile(old, "old");
+      MakeReadOnly(old);
+    }
+  }
+
+  CopyTally CopyDosDrivers() {
+    CopyTally tally = {0, 0, 0};
+    CopyFolderFiles("D:\\DRIVERS\\Dosdrv\\", "C:\\Q-Tonal\\DOS\\", &tally);
+    return tally;
+  }
+};
+
+TEST_F(FailedOverwriteTest, RefusedCopyKeepsTheOldFileReadOnly) {
+  winsim::InjectFault("CopyFileA", 1, ERROR_NOT_READY);
+  CopyTally tally = CopyDosDrivers();
+  EXPECT_EQ(tally.failed, 1);
+  EXPECT_EQ(tally.copied, 1);
+  EXPECT_EQ(Content("c/Q-Tonal/DOS/QTDOS.SYS"), "old");
+  EXPECT_TRUE(IsReadOnly("Q-Tonal\\DOS\\QTDOS.SYS"));
+  EXPECT_EQ(Content("c/Q-Tonal/DOS/QTSB.COM"), "new");
+  // Cleared, given back, then cleared for the copy that worked.
+  ASSERT_EQ(winsim::AttributeChanges().size(), 3u);
+  EXPECT_EQ(winsim::AttributeChanges()[1].path, "C:\\Q-Tonal\\DOS\\QTDOS.SYS");
+  EXPECT_EQ(winsim::AttributeChanges()[1].attributes,
+            static_cast<uint32_t>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_TRUE(winsim::AttributeChanges()[1].changed);
+}
+
+TEST_F(FailedOverwriteTest, DiscTakenOutKeepsEveryOldFileReadOnly) {
+  winsim::BeforeCall("CopyFileA", 1, [] { winsim::EjectMedium('D'); });
+  CopyTally tally = CopyDosDrivers();
+  EXPECT_EQ(tally.failed, 2);
+  for (const char* name : {"QTDOS.SYS", "QTSB.COM"}) {
+    EXPECT_TRUE(IsReadOnly(std::string("Q-Tonal\\DOS\\") + name)) << name;
+    EXPECT_EQ(Content(std::string("c/Q-Tonal/DOS/") + name), "old") << name;
+  }
+}
+
+// A copy that fails part way has removed the old file (as Windows does):
+// there is nothing to give the attribute back to, and the rest goes on.
+TEST_F(FailedOverwriteTest, CopyFailingPartWayLeavesNothingToRestore) {
+  winsim::InjectFault("CopyFileA.write", 1, ERROR_NOT_READY);
+  CopyTally tally = CopyDosDrivers();
+  EXPECT_EQ(tally.failed, 1);
+  EXPECT_EQ(tally.copied, 1);
+  EXPECT_EQ(Tree("c/Q-Tonal/DOS"), (std::vector<std::string>{"QTSB.COM"}));
+  EXPECT_EQ(Content("c/Q-Tonal/DOS/QTSB.COM"), "new");
 }
 
 // Paths are built only when they fit in MAX_PATH; a file whose source or

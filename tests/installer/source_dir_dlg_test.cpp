@@ -248,6 +248,82 @@ TEST_F(SourceDirDlgTest, FolderTooDeepToSearchIsNotEntered) {
   EXPECT_EQ(path_, deepPath);
 }
 
+// LB_GETTEXTLEN may report more than a line's length (NT with a double-byte
+// code page, up to twice as much): folder lines still navigate. A report
+// too large for any line the dialog can hold is refused, and the click
+// changes nothing.
+TEST_F(SourceDirDlgTest, FolderLinesNavigateWhenTheListOverstatesTheirLength) {
+  std::string name(240, 'n');  // C:\AUDIO\ + 240 + \ is 250 characters: it can be listed
+  HostFolder("c/AUDIO/" + name);
+  Lines audioLines = {"[C:]", "[D:]", "[.]", "[..]", "[DRIVERS]", "[" + name + "]"};
+  struct Row {
+    size_t surplus;
+    bool navigates;
+  };
+  for (const Row& row : {Row{1, true}, Row{9, true}, Row{242, true} /* twice the long line */, Row{600, false}}) {
+    SCOPED_TRACE(row.surplus);
+    winsim::SetListBoxTextLengthSurplus(row.surplus);
+    Show([&](DialogUser& user) {
+      user.SelectText("[AUDIO]");
+      if (!row.navigates) {
+        ExpectView(user, kRootOfC, 2, "C:\\");
+        user.PressCancel();
+        return;
+      }
+      ExpectView(user, audioLines, 0, "C:\\AUDIO\\");
+      if (user.Lines() != audioLines) {  // not entered: the lines below are missing
+        user.PressCancel();
+        return;
+      }
+      user.SelectText("[" + name + "]");
+      ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]"}, 0, "C:\\AUDIO\\" + name + "\\");
+      user.SelectText("[..]");
+      user.SelectText("[DRIVERS]");
+      ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]"}, 0, "C:\\AUDIO\\DRIVERS\\");
+      user.PressOK();
+    });
+    EXPECT_EQ(path_, row.navigates ? "C:\\AUDIO\\DRIVERS\\" : "C:\\");
+  }
+}
+
+// Opening and a click on a drive line show a folder the same way: a first
+// drive given without its backslash opens on its root with the backslash.
+TEST_F(SourceDirDlgTest, OpeningShowsTheFirstDriveAsAClickOnItWould) {
+  drives_.RemoveAll();
+  drives_.Add("C:");
+  drives_.Add("D:\\");
+  Show([](DialogUser& user) {
+    ExpectView(user, kRootOfC, 0, "C:\\");
+    user.SelectText("[D:]");
+    user.SelectText("[C:]");
+    ExpectView(user, kRootOfC, 0, "C:\\");
+    user.PressOK();
+  });
+  EXPECT_EQ(path_, "C:\\");
+  ASSERT_EQ(winsim::Dialogs().size(), 1u);
+  EXPECT_EQ(winsim::Dialogs()[0].initialField, "C:\\");
+}
+
+// A first drive whose root has no room for its backslash shows only the
+// drive lines, nothing selected and an empty field; the other drives still
+// work.
+TEST_F(SourceDirDlgTest, FirstRootTooLongForItsBackslashShowsOnlyTheDriveLines) {
+  std::string longRoot = "C:\\" + std::string(256, 'r');  // 259 characters
+  drives_.RemoveAll();
+  drives_.Add(longRoot.c_str());
+  drives_.Add("C:\\");
+  Lines driveLines = {"[" + longRoot + "]", "[C:]"};
+  Show([&](DialogUser& user) {
+    ExpectView(user, driveLines, -1, "");
+    user.Select(0);  // still no room: nothing changes but the click's selection
+    ExpectView(user, driveLines, 0, "");
+    user.Select(1);
+    ExpectView(user, {"[" + longRoot + "]", "[C:]", "[AUDIO]", "[WINDOWS]"}, 0, "C:\\");
+    user.PressOK();
+  });
+  EXPECT_EQ(path_, "C:\\");
+}
+
 }  // namespace
 }  // namespace qtest
 

@@ -152,6 +152,13 @@ struct DialogRecord {
   size_t boxesBefore;
 };
 std::vector<DialogRecord> Dialogs();
+
+// From now until Reset, LB_GETTEXTLEN reports each line's length plus
+// `extra`. The platform promises only a value at least the length: NT, with
+// a double-byte code page, may tell an ANSI program up to twice as much.
+// LB_GETTEXT still copies and reports the line as it is.
+void SetListBoxTextLengthSurplus(size_t extra);
+
 // Windows that exist now (a dialog and its controls count one each).
 int WindowCount();
 

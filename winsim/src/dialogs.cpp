@@ -77,6 +77,7 @@ std::deque<winsim::DialogScript> sScripts;
 winsim::DialogScript sHandler;
 std::vector<winsim::DialogRecord> sRecords;
 uintptr_t sNextDc = 0x1000;
+size_t sTextLengthSurplus = 0;
 
 HWND HandleOf(Window* window) { return reinterpret_cast<HWND>(window); }
 
@@ -200,7 +201,9 @@ LRESULT ListBoxMessage(Window* list, UINT message, WPARAM wParam, LPARAM lParam)
       return index;
     case LB_GETCURSEL: return list->selection < 0 ? LB_ERR : list->selection;
     case LB_GETCOUNT: return count;
-    case LB_GETTEXTLEN: return index < 0 || index >= count ? LB_ERR : static_cast<LRESULT>(list->lines[index].size());
+    case LB_GETTEXTLEN:
+      if (index < 0 || index >= count) return LB_ERR;
+      return static_cast<LRESULT>(list->lines[index].size() + sTextLengthSurplus);
     case LB_GETTEXT: {
       if (index < 0 || index >= count) return LB_ERR;
       if (lParam == 0) winsim::Unmodelled("LB_GETTEXT with no buffer");
@@ -431,6 +434,7 @@ DialogScript DialogSteps(std::vector<std::string> steps) {
   };
 }
 
+void SetListBoxTextLengthSurplus(size_t extra) { sTextLengthSurplus = extra; }
 void AddDialogScript(DialogScript script) { sScripts.push_back(std::move(script)); }
 void SetDialogHandler(DialogScript handler) { sHandler = std::move(handler); }
 size_t PendingDialogScripts() { return sScripts.size(); }
@@ -446,6 +450,7 @@ void ResetDialogs() {
   sHandler = nullptr;
   sRecords.clear();
   sNextDc = 0x1000;
+  sTextLengthSurplus = 0;
 }
 }  // namespace detail
 }  // namespace winsim
