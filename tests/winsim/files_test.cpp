@@ -328,19 +328,20 @@ class ShareModeTest : public FilesTest {
 };
 
 TEST_F(ShareModeTest, ReadingAFileAnotherProgramHoldsFollowsTheShareRules) {
-  const DWORD kR = GENERIC_READ, kW = GENERIC_WRITE, kShareR = FILE_SHARE_READ, kShareRW = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const DWORD kR = GENERIC_READ, kW = GENERIC_WRITE;
+  const DWORD kShareR = FILE_SHARE_READ, kShareRW = FILE_SHARE_READ | FILE_SHARE_WRITE;
   const DWORD kViolation = ERROR_SHARING_VIOLATION;
   struct Row {
     DWORD heldAccess, heldShare, openShare, error;
   };
   const Row rows[] = {
-      {kW, kShareRW, kShareR, kViolation},   // 1 a writer: reading must share writing
-      {kW, kShareRW, kShareRW, 0},           // 2
-      {kW, kShareR, kShareRW, 0},            // 3 the writer lets readers in
+      {kW, kShareRW, kShareR, kViolation},           // 1 a writer: reading must share writing
+      {kW, kShareRW, kShareRW, 0},                   // 2
+      {kW, kShareR, kShareRW, 0},                    // 3 the writer lets readers in
       {kW, FILE_SHARE_WRITE, kShareRW, kViolation},  // 4 the writer keeps readers out
-      {kR | kW, 0, kShareRW, kViolation},    // 5 shares nothing
-      {kR, kShareR, kShareR, 0},             // 6 readers among themselves
-      {kR, kShareRW, kShareR, 0},            // 7
+      {kR | kW, 0, kShareRW, kViolation},            // 5 shares nothing
+      {kR, kShareR, kShareR, 0},                     // 6 readers among themselves
+      {kR, kShareRW, kShareR, 0},                    // 7
   };
   int number = 0;
   for (const Row& row : rows) {
