@@ -30,14 +30,35 @@
 //     later, so the new playback would begin in the middle of its ring.
 //     The tick counts itself in (`ticksInFlight`) before it reads `running`,
 //     and the stop stores `running` before it reads the count, all
-//     sequentially consistent: either the stop sees the tick and waits for
-//     it, or the tick sees `running` = 0 and touches nothing.
+//     sequentially consistent: a tick that counted itself in before the
+//     stop read the count is waited for, and any other tick reads `running`
+//     only after the store of 0.
+//   - Such a later tick can come: the timer service may have begun a call
+//     before the kill that enters PumpMidi only after the stop has returned.
+//     It is harmless. Either it reads `running` = 0 and touches nothing, or
+//     a start has run in the meantime and it reads that start's 1; then it
+//     also sees that start's ring and index (the same release and acquire
+//     as for any tick) and plays just as a tick of the new timer would. The
+//     service calls one callback at a time, so it never runs beside one.
+//   - The wait is bounded (kStopWaitMs). A synthesizer that never returns
+//     from a call would otherwise keep the main thread in it for good, and
+//     no further start or stop from the driver would ever be served. When
+//     the bound passes, the stop returns with that tick still inside:
+//     playback is idle and its timer dead, but the tick keeps the old ring
+//     and index. Should the call ever return, the tick hands the rest of its
+//     at most 64 messages to the synthesizer and may store its `readIndex`
+//     over the 0 of a later start, which then plays from the middle of its
+//     ring. Until then the service, calling one callback at a time, runs no
+//     tick at all, so a later playback stays silent; but the driver's calls
+//     are still served.
 #include "emulator.h"
 
 namespace {
 
 const UINT kPumpPeriodMs = 10;
 const UINT kPumpResolutionMs = 1;
+// The longest a stop waits for a tick still inside PumpMidi.
+const DWORD kStopWaitMs = 1000;
 
 // The card's mixer driver answers this private message with 292 when no
 // Windows program holds the card.
@@ -92,9 +113,12 @@ void StopPlayback() {
   gEmulator.running.store(0, std::memory_order_seq_cst);
 
   // Wait out a tick still in flight (see the top of this file). A tick
-  // lasts at most 64 synthesizer calls, so this is short and rare. The
-  // wait is not alertable: no other driver call may run inside this one.
-  while (gEmulator.ticksInFlight.load(std::memory_order_seq_cst) != 0) SleepEx(1, FALSE);
+  // lasts at most 64 synthesizer calls, so this is short and rare; a tick
+  // that has not ended within kStopWaitMs is left behind. The wait is not
+  // alertable: no other driver call may run inside this one.
+  DWORD began = GetTickCount();
+  while (gEmulator.ticksInFlight.load(std::memory_order_seq_cst) != 0 && GetTickCount() - began < kStopWaitMs)
+    SleepEx(1, FALSE);
 }
 
 }  // namespace

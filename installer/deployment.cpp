@@ -25,7 +25,8 @@ void Count(int* counter) { ++*counter; }
 // copy that fails (disc taken out, unreadable source) leaves the old file,
 // which then gets its read-only attribute back.
 BOOL CopyOverwriting(LPCSTR from, LPCSTR to) {
-  const DWORD settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  const DWORD settable =
+      FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
   DWORD attributes = GetFileAttributesA(to);
   BOOL cleared = FALSE;
   if (attributes != INVALID_FILE_ATTRIBUTES &&
@@ -34,7 +35,8 @@ BOOL CopyOverwriting(LPCSTR from, LPCSTR to) {
     cleared = SetFileAttributesA(to, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
   }
   if (CopyFileA(from, to, FALSE)) return TRUE;
-  // A copy that failed part way has removed the old file: nothing to restore.
+  // After a copy that failed part way the old file is gone (Windows removes
+  // the partial copy), and this finds nothing to change.
   if (cleared) SetFileAttributesA(to, attributes & settable);
   return FALSE;
 }

@@ -47,7 +47,10 @@ LPCSTR KindSetupPath(const OsKind& os) {
 }
 
 BOOL FileOpensForReading(LPCSTR path) {
-  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+  // Readers and writers are let in: a file another program holds open for
+  // writing (FILE_SHARE_READ only would be refused then) still exists.
+  HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, NULL);
   if (file == INVALID_HANDLE_VALUE) return FALSE;
   CloseHandle(file);
   return TRUE;

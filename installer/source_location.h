@@ -23,7 +23,8 @@
 // system.
 LPCSTR KindSetupPath(const OsKind& os);
 
-// TRUE when the file can be opened for reading; it is closed again at once.
+// TRUE when the file can be opened for reading, sharing reading and writing
+// with other programs; it is closed again at once.
 BOOL FileOpensForReading(LPCSTR path);
 
 // A folder passes when folder + kind setup path opens for reading. A folder

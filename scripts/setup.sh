@@ -2,6 +2,8 @@
 # Installs what the builds and tests need on a Debian 12 machine, as root.
 # Safe to run again: it only installs what is missing.
 set -euo pipefail
+# shellcheck source=SCRIPTDIR/apt_sources.sh
+source "$(dirname "$0")/apt_sources.sh"
 
 need_packages=(cmake make g++ git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy cppcheck
   mingw-w64 xvfb xauth wine wine32:i386 clang libclang-rt-14-dev)
@@ -34,6 +36,8 @@ fi
 # 32-bit side then runs through the i386 user-mode emulator. The emulator
 # from bookworm-backports is used: bookworm's own takes about a minute of
 # processor time to start each Wine process, the newer one about a second.
+# The backports source uses the archive (or mirror) that the machine's own
+# APT sources name for bookworm.
 probe=$(mktemp)
 python3 - "$probe" <<'PY'
 import os, struct, sys
@@ -51,8 +55,10 @@ if ! "$probe" 2>/dev/null; then
   if ! qemu-i386-static --version 2>/dev/null | grep -qE 'version ([89]|[1-9][0-9])\.'; then
     say "this kernel cannot run 32-bit x86 programs: installing the i386 user-mode emulator"
     if [ ! -e /etc/apt/sources.list.d/qt-backports.sources ]; then
-      printf 'Types: deb\nURIs: http://deb.debian.org/debian\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        > /etc/apt/sources.list.d/qt-backports.sources
+      archive=$(debian_archive_uri /etc/apt/sources.list /etc/apt/sources.list.d/*.list \
+        /etc/apt/sources.list.d/*.sources) || exit 1
+      printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        "$archive" > /etc/apt/sources.list.d/qt-backports.sources
     fi
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null

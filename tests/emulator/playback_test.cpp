@@ -1,5 +1,10 @@
 // Playback control and the pump, with the timer in manual mode: the test
 // fires each tick, and the driver's calls run on the emulator's main thread.
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "emulator_fixture.h"
 
 namespace qtest {
@@ -258,6 +263,56 @@ TEST_F(PlaybackTest, TickBetweenStopMidiAndTheKillStillPlays) {
   DriverStop();
   EXPECT_EQ(SynthTrace(), "LSTMMM");
   EXPECT_EQ(gEmulator.running.load(), 0u);
+}
+
+// A tick stuck inside the synthesizer: the stop waits for it no longer
+// than 1 s on the clock behind GetTickCount, and the driver's next call is
+// served. Should the call return later, the old tick plays the rest of its
+// messages.
+TEST_F(PlaybackTest, StopWaitsForATickStuckInTheSynthesizerOnlySoLong) {
+  driver_->ring().Write(Sequence(1, 3));
+  DriverStart();
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool inside = false;
+  bool released = false;
+  winsim::SetSynthHook([&](const winsim::SynthCall& call) {
+    if (call.kind != winsim::SynthCall::Kind::kMidiMessage) return;
+    std::unique_lock<std::mutex> lock(mutex);
+    if (inside) return;  // only the first message sticks
+    inside = true;
+    changed.notify_all();
+    // A guard, not a measurement: a stop that waits for ever is let go after
+    // 5 s, so that the test fails instead of hanging.
+    changed.wait_for(lock, std::chrono::seconds(5), [&] { return released; });
+  });
+  std::thread timerService([] { winsim::FireTimerTicks(); });
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return inside; });
+  }
+
+  uint64_t before = winsim::Now();
+  DriverStop();
+  EXPECT_EQ(gEmulator.ticksInFlight.load(), 1) << "the stop waited until the tick had returned";
+  EXPECT_EQ(winsim::Now() - before, 1000u);
+  EXPECT_EQ(gEmulator.running.load(), 0u);
+  EXPECT_EQ(winsim::LiveTimerCount(), 0);
+
+  winsim::StandInRing second;
+  DriverStart(second);
+  EXPECT_EQ(gEmulator.running.load(), 1u) << "the start behind the stop was served";
+  EXPECT_EQ(winsim::TimerCreations().size(), 2u);
+
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+  }
+  changed.notify_all();
+  timerService.join();
+  EXPECT_EQ(gEmulator.ticksInFlight.load(), 0);
+  EXPECT_EQ(SynthTrace(), "LSMTSMM");
+  DriverStop();
 }
 
 TEST_F(PlaybackTest, TicksBeforeRunningIsSetPlayNothing) {

@@ -304,3 +304,72 @@ TEST_F(FilesTest, ProfileFallsBackToTheDefaultWhenTheFileCannotBeRead) {
 }
 
 }  // namespace
+
+namespace {
+
+// Share modes: another program holds a file open, and opens for reading
+// follow Windows' rules against it.
+class ShareModeTest : public FilesTest {
+ protected:
+  void SetUp() override {
+    FilesTest::SetUp();
+    winsim::MapDrive('C', winsim::kDriveFixed, Folder("c"));
+    winsim::MapDrive('E', winsim::kDriveFixed, Folder("c"));  // the same folder under another letter
+    File("c/Held.txt");
+    File("c/Other.txt");
+  }
+  static DWORD OpenSharing(const char* path, DWORD share) {
+    SetLastError(0xdeadbeef);
+    HANDLE file = CreateFileA(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    CloseHandle(file);
+    return 0;
+  }
+};
+
+TEST_F(ShareModeTest, ReadingAFileAnotherProgramHoldsFollowsTheShareRules) {
+  const DWORD kR = GENERIC_READ, kW = GENERIC_WRITE;
+  const DWORD kShareR = FILE_SHARE_READ, kShareRW = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  const DWORD kViolation = ERROR_SHARING_VIOLATION;
+  struct Row {
+    DWORD heldAccess, heldShare, openShare, error;
+  };
+  const Row rows[] = {
+      {kW, kShareRW, kShareR, kViolation},           // 1 a writer: reading must share writing
+      {kW, kShareRW, kShareRW, 0},                   // 2
+      {kW, kShareR, kShareRW, 0},                    // 3 the writer lets readers in
+      {kW, FILE_SHARE_WRITE, kShareRW, kViolation},  // 4 the writer keeps readers out
+      {kR | kW, 0, kShareRW, kViolation},            // 5 shares nothing
+      {kR, kShareR, kShareR, 0},                     // 6 readers among themselves
+      {kR, kShareRW, kShareR, 0},                    // 7
+  };
+  int number = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(++number);
+    int held = winsim::HoldFileOpen("C:\\Held.txt", row.heldAccess, row.heldShare);
+    ASSERT_NE(held, 0);
+    EXPECT_EQ(OpenSharing("C:\\held.TXT", row.openShare), row.error);
+    EXPECT_EQ(OpenSharing("E:\\Held.txt", row.openShare), row.error) << "the same file through another drive";
+    EXPECT_EQ(OpenSharing("C:\\Other.txt", FILE_SHARE_READ), 0u) << "another file is not affected";
+    winsim::ReleaseFile(held);
+    EXPECT_EQ(OpenSharing("C:\\Held.txt", FILE_SHARE_READ), 0u) << "released";
+  }
+  ASSERT_EQ(winsim::FileOpens().size(), 28u);
+  EXPECT_EQ(winsim::FileOpens()[0].error, static_cast<uint32_t>(ERROR_SHARING_VIOLATION));
+}
+
+TEST_F(ShareModeTest, TheProgramsOwnOpenKeepsAWriterOutUnlessItSharesWriting) {
+  const DWORD kShareRW = FILE_SHARE_READ | FILE_SHARE_WRITE;
+  HANDLE file = CreateFileA("C:\\Held.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(winsim::HoldFileOpen("C:\\Held.txt", GENERIC_WRITE, kShareRW), 0);
+  CloseHandle(file);
+  file = CreateFileA("C:\\Held.txt", GENERIC_READ, kShareRW, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  int writer = winsim::HoldFileOpen("C:\\Held.txt", GENERIC_WRITE, kShareRW);
+  EXPECT_NE(writer, 0);
+  winsim::ReleaseFile(writer);
+  CloseHandle(file);
+}
+
+}  // namespace

@@ -91,6 +91,17 @@ struct AttributeChangeRecord {
 };
 const std::vector<AttributeChangeRecord>& AttributeChanges();
 
+// Another program opens an existing file with `access` (GENERIC_READ and/or
+// GENERIC_WRITE) and `share` (FILE_SHARE_READ and/or FILE_SHARE_WRITE) and
+// holds it open until ReleaseFile or Reset. The program's CreateFileA then
+// follows Windows' share rules: an open fails with ERROR_SHARING_VIOLATION
+// unless every open of the file so far shares the access it asks for and it
+// shares the access each of them holds. Returns an id, or 0 when an open
+// already there does not allow this one. (Copies and profile reads do not
+// look at share modes.)
+int HoldFileOpen(const std::string& windowsPath, uint32_t access, uint32_t share);
+void ReleaseFile(int id);
+
 // File and search handles the program holds open.
 int OpenFileHandleCount();
 int OpenSearchHandleCount();

@@ -34,8 +34,10 @@ void FailVersionQuery(bool fail);
 
 unsigned ErrorMode();
 
-// Virtual time in milliseconds since Reset. Sleep adds its argument at once
-// and then runs every scheduled change that has fallen due, in time order.
+// Virtual time in milliseconds since Reset, what GetTickCount reports. Sleep
+// adds its argument at once and then runs every scheduled change that has
+// fallen due, in time order. A non-alertable SleepEx adds its argument after
+// its real wait, and runs no changes.
 uint64_t Now();
 void ScheduleAt(uint64_t when, std::function<void()> change);
 // The arguments of every Sleep call, in order.

@@ -37,8 +37,11 @@ struct Drive {
   bool writeProtected = false;
 };
 
+// A file open by the program (a handle) or held open by another program.
 struct OpenFile {
   std::string host;
+  DWORD access;
+  DWORD share;
 };
 
 struct Search {
@@ -52,6 +55,8 @@ std::vector<winsim::FileOpenRecord> sOpens;
 std::vector<std::string> sSearches;
 std::vector<winsim::ProfileReadRecord> sProfileReads;
 std::set<OpenFile*> sFiles;
+std::map<int, OpenFile> sHeldFiles;  // by id, opened by other programs
+int sNextHeldId = 1;
 std::set<Search*> sSearchHandles;
 
 char UpperLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
@@ -233,10 +238,35 @@ bool ReadHostFile(const std::string& host, std::string* bytes) {
   return true;
 }
 
+bool SameHostFile(const std::string& a, const std::string& b) {
+  struct stat first, second;
+  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+// Windows opens a file again only when each open so far shares the access
+// the new one asks for, and the new one shares the access each earlier one
+// holds.
+bool SharesWith(const OpenFile& earlier, DWORD access, DWORD share) {
+  auto conflicts = [](DWORD wanted, DWORD allowed) {
+    return ((wanted & GENERIC_READ) != 0 && (allowed & FILE_SHARE_READ) == 0) ||
+           ((wanted & GENERIC_WRITE) != 0 && (allowed & FILE_SHARE_WRITE) == 0);
+  };
+  return !conflicts(access, earlier.share) && !conflicts(earlier.access, share);
+}
+
+bool OpenAllowed(const std::string& host, DWORD access, DWORD share) {
+  for (const OpenFile* file : sFiles)
+    if (SameHostFile(file->host, host) && !SharesWith(*file, access, share)) return false;
+  for (const auto& held : sHeldFiles)
+    if (SameHostFile(held.second.host, host) && !SharesWith(held.second, access, share)) return false;
+  return true;
+}
+
 HANDLE WINAPI CreateFileOnDrive(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                                 DWORD disposition, DWORD flags, HANDLE templateFile) {
-  (void)share;  // sharing is not modelled: the programs only read
   if ((access & ~static_cast<DWORD>(GENERIC_READ)) != 0 || disposition != OPEN_EXISTING || security != nullptr ||
+      (share & ~static_cast<DWORD>(FILE_SHARE_READ | FILE_SHARE_WRITE)) != 0 ||
       templateFile != nullptr || (flags & ~static_cast<DWORD>(FILE_ATTRIBUTE_NORMAL)) != 0)
     winsim::Unmodelled(std::string("CreateFileA other than opening an existing file for reading: ") + name);
   winsim::FileOpenRecord record{name, access, disposition, false, 0};
@@ -255,6 +285,7 @@ HANDLE WINAPI CreateFileOnDrive(LPCSTR name, DWORD access, DWORD share, LPSECURI
       if (fd < 0) error = ERROR_ACCESS_DENIED;
       else ::close(fd);
     }
+    if (error == 0 && !OpenAllowed(host, access, share)) error = ERROR_SHARING_VIOLATION;
   }
   record.opened = error == 0;
   record.error = error;
@@ -263,7 +294,7 @@ HANDLE WINAPI CreateFileOnDrive(LPCSTR name, DWORD access, DWORD share, LPSECURI
     SetLastError(error);
     return INVALID_HANDLE_VALUE;
   }
-  auto* file = new OpenFile{host};
+  auto* file = new OpenFile{host, access, share};
   sFiles.insert(file);
   return file;
 }
@@ -334,6 +365,25 @@ std::string HostPathOf(const std::string& windowsPath) {
 const std::vector<FileOpenRecord>& FileOpens() { return sOpens; }
 const std::vector<std::string>& FileSearches() { return sSearches; }
 const std::vector<ProfileReadRecord>& ProfileReads() { return sProfileReads; }
+int HoldFileOpen(const std::string& windowsPath, uint32_t access, uint32_t share) {
+  if ((access & ~static_cast<uint32_t>(GENERIC_READ | GENERIC_WRITE)) != 0 ||
+      (share & ~static_cast<uint32_t>(FILE_SHARE_READ | FILE_SHARE_WRITE)) != 0)
+    Unmodelled("HoldFileOpen with access or sharing other than reading and writing");
+  detail::WinPath path;
+  std::string host;
+  bool folder = false;
+  if (detail::ParseWinPath(windowsPath, &path) != 0 || detail::ResolveOnHost(path, &host, &folder) != 0 || folder)
+    Unmodelled("HoldFileOpen of a path that names no file: " + windowsPath);
+  if (!OpenAllowed(host, access, share)) return 0;
+  int id = sNextHeldId++;
+  sHeldFiles[id] = OpenFile{host, access, share};
+  return id;
+}
+
+void ReleaseFile(int id) {
+  if (sHeldFiles.erase(id) == 0) Unmodelled("ReleaseFile of a file that is not held open");
+}
+
 int OpenFileHandleCount() { return static_cast<int>(sFiles.size()); }
 int OpenSearchHandleCount() { return static_cast<int>(sSearchHandles.size()); }
 
@@ -423,6 +473,8 @@ DWORD ResolveOnHost(const WinPath& path, std::string* host, bool* isFolder) {
 void ResetFiles() {
   for (OpenFile* file : sFiles) delete file;
   sFiles.clear();
+  sHeldFiles.clear();
+  sNextHeldId = 1;
   for (Search* search : sSearchHandles) delete search;
   sSearchHandles.clear();
   sDrives.clear();

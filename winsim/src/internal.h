@@ -1,6 +1,7 @@
 // Shared between the parts of the simulated platform; never seen by tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace winsim::detail {
@@ -15,6 +16,10 @@ void ResetLibraries();
 void ResetDevices();
 void ResetDialogs();
 void ResetMultimedia();
+
+// Moves the virtual clock on without running scheduled changes: a
+// non-alertable SleepEx, which really waits, on any thread.
+void AdvanceClock(uint32_t milliseconds);
 
 // Case-insensitive comparison of ANSI texts, as the platform compares names.
 int CompareNoCase(const std::string& a, const std::string& b);

@@ -1,4 +1,5 @@
 // Version, error mode, the virtual clock and the ANSI string helpers.
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -12,7 +13,8 @@ namespace {
 winsim::Version gVersion = winsim::kWin98;
 bool gFailVersion = false;
 UINT gErrorMode = 0;
-uint64_t gNow = 0;
+// Atomic: a non-alertable SleepEx on another thread moves it on too.
+std::atomic<uint64_t> gNow{0};
 std::multimap<uint64_t, std::function<void()>> gSchedule;
 std::vector<uint32_t> gSleeps;
 
@@ -39,6 +41,8 @@ void ScheduleAt(uint64_t when, std::function<void()> change) { gSchedule.emplace
 const std::vector<uint32_t>& SleepCalls() { return gSleeps; }
 
 namespace detail {
+void AdvanceClock(uint32_t milliseconds) { gNow += milliseconds; }
+
 void ResetSystem() {
   gVersion = kWin98;
   gFailVersion = false;

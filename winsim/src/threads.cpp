@@ -140,6 +140,9 @@ DWORD WINAPI SleepEx(DWORD milliseconds, BOOL alertable) {
     if (milliseconds == INFINITE) winsim::Unmodelled("SleepEx(INFINITE, FALSE) would never return");
     lock.unlock();
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+    // GetTickCount sees the time pass, as a program that waits and looks at
+    // the clock expects.
+    winsim::detail::AdvanceClock(milliseconds);
     return 0;
   }
 

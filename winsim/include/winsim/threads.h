@@ -13,7 +13,9 @@ typedef void(WINAPI* PAPCFUNC)(ULONG_PTR parameter);
 // A small number that stays the same for the life of the calling thread.
 DWORD WINAPI GetCurrentThreadId();
 
-// Non-alertable: waits the given time (INFINITE is refused as unmodelled).
+// Non-alertable: waits the given time (INFINITE is refused as unmodelled),
+// then moves the virtual clock behind GetTickCount on by as much; changes
+// scheduled on that clock still run only inside Sleep.
 // Alertable: runs every procedure call queued to the thread, in the order
 // queued, on this thread, and returns WAIT_IO_COMPLETION; if none is queued,
 // blocks until one is (then runs them) or the timeout passes (returns 0).
