@@ -9,7 +9,7 @@
 
 #include "deployment.h"
 #include "installer_fixture.h"
-#include "sim/process.h"
+#include "sim_process.h"
 
 namespace qtest {
 namespace {

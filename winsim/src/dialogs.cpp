@@ -28,9 +28,9 @@
 #include "dialogs_internal.h"
 #include "files_internal.h"
 #include "internal.h"
-#include "sim/dialogs.h"
-#include "sim/machine.h"
-#include "sim/user.h"
+#include "sim_dialogs.h"
+#include "sim_machine.h"
+#include "sim_user.h"
 
 namespace {
 

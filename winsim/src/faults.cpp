@@ -5,7 +5,7 @@
 
 #include "files_internal.h"
 #include "internal.h"
-#include "sim/faults.h"
+#include "sim_faults.h"
 
 namespace {
 

@@ -20,8 +20,8 @@
 #include "emulator_domains.h"
 #include "files_internal.h"
 #include "internal.h"
-#include "sim/files.h"
-#include "sim/machine.h"
+#include "sim_files.h"
+#include "sim_machine.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include "emulator_domains.h"
 #include "internal.h"
-#include "sim/libraries.h"
-#include "sim/machine.h"
+#include "sim_libraries.h"
+#include "sim_machine.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 
 #include "emulator_domains.h"
 #include "internal.h"
-#include "sim/machine.h"
-#include "sim/multimedia.h"
+#include "sim_machine.h"
+#include "sim_multimedia.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include "internal.h"
-#include "sim/machine.h"
+#include "sim_machine.h"
 
 namespace {
 

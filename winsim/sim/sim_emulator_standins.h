@@ -13,7 +13,7 @@
 #include <vector>
 #include <windows.h>
 
-#include "sim/devices.h"
+#include "sim_devices.h"
 
 namespace winsim {
 
