@@ -24,6 +24,8 @@
 //   winsim::BeforeCall("CopyFileA", 2, [] { winsim::EjectMedium('D'); });
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>

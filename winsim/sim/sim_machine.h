@@ -2,6 +2,8 @@
 // the virtual clock behind Sleep.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>

@@ -2,7 +2,7 @@
 // fields, list boxes), icons, and the painting of a minimised window.
 //
 // A modal dialog is built from the program's compiled dialog template, the
-// same one the Windows build links (see sim/dialogs.h). While it is shown,
+// same one the Windows build links (see sim/sim_dialogs.h). While it is shown,
 // the user of the test's script operates it; every message reaches the
 // dialog procedure as the system's dialog manager would send it.
 #pragma once
