@@ -430,8 +430,6 @@ void ResetFiles() {
   sOpens.clear();
   sSearches.clear();
   sProfileReads.clear();
-  ResetFaults();
-  ResetFileWrites();
   // CreateFileA and CloseHandle live with the devices; they hand paths and
   // handles that are not a device's to this part.
   SetFileHandleHooks(CreateFileOnDrive, CloseFileHandle);

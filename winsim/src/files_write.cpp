@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "files_internal.h"
+#include "internal.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 

@@ -5,16 +5,21 @@
 
 namespace winsim::detail {
 
-// Each part puts its own state back to power-on.
+// Each part puts its own state back to power-on. winsim::Reset (machine.cpp)
+// calls every one of them, and nothing else does.
 void ResetSystem();
+void ResetFaults();
 void ResetRegistry();
 void ResetUser();
 void ResetFiles();
+void ResetFileWrites();
 void ResetProcess();
 void ResetLibraries();
+void ResetSynthStandIn();
 void ResetDevices();
 void ResetDialogs();
 void ResetMultimedia();
+void ResetThreads();
 
 // Case-insensitive comparison of ANSI texts, as the platform compares names.
 int CompareNoCase(const std::string& a, const std::string& b);

@@ -41,13 +41,10 @@ std::vector<std::string> GetProcAddressCalls() {
 
 namespace detail {
 void ResetLibraries() {
-  {
-    std::lock_guard<std::mutex> lock(sMutex);
-    sLibraries.clear();
-    sLoadCalls.clear();
-    sProcCalls.clear();
-  }
-  ResetSynthStandIn();
+  std::lock_guard<std::mutex> lock(sMutex);
+  sLibraries.clear();
+  sLoadCalls.clear();
+  sProcCalls.clear();
 }
 }  // namespace detail
 }  // namespace winsim

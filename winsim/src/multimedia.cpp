@@ -202,8 +202,6 @@ void ResetMultimedia() {
     sMixers.clear();
     sMixerLog.clear();
   }
-  // Last, once no timer thread can still be running a callback.
-  ResetThreads();
 }
 }  // namespace detail
 }  // namespace winsim
