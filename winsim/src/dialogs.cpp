@@ -549,10 +549,6 @@ int WINAPI GetWindowTextA(HWND window, LPSTR text, int maxCount) {
       SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(text)));
 }
 
-int WINAPI GetWindowTextLengthA(HWND window) {
-  return static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
-}
-
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
   Window* dialog = DialogOf(window, "SetWindowLongPtrA");
   LONG_PTR* slot = nullptr;
