@@ -26,8 +26,8 @@
 #include <vector>
 
 #include "deployment.h"
-#include "sim/files.h"
-#include "sim/machine.h"
+#include "sim_files.h"
+#include "sim_machine.h"
 
 namespace fs = std::filesystem;
 

@@ -23,8 +23,8 @@
 #include <thread>
 
 #include "device_wait.h"
-#include "sim/machine.h"
-#include "sim/registry.h"
+#include "sim_machine.h"
+#include "sim_registry.h"
 
 namespace {
 

@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "emulator.h"
-#include "sim/emulator_standins.h"
-#include "sim/machine.h"
+#include "sim_emulator_standins.h"
+#include "sim_machine.h"
 
 namespace {
 

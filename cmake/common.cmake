@@ -44,6 +44,14 @@ function(qt_windows_system_only target)
   target_link_libraries(${target} PRIVATE ${ARGN})
 endfunction()
 
+# Program code on the simulated platform (native build): it sees the Win32
+# headers of winsim and nothing of its test-control API, whose headers stop
+# the compilation where WINSIM_PROGRAM_CODE is defined.
+function(qt_simulated_program_code target)
+  target_link_libraries(${target} PUBLIC winsim)
+  target_compile_definitions(${target} PRIVATE WINSIM_PROGRAM_CODE)
+endfunction()
+
 # A Windows GUI program marked for subsystem version 4.0.
 function(qt_windows_gui target)
   target_link_options(${target} PRIVATE -mwindows

@@ -21,11 +21,11 @@
 #include <vector>
 
 #include "emulator.h"
-#include "sim/devices.h"
-#include "sim/emulator_standins.h"
-#include "sim/machine.h"
-#include "sim/multimedia.h"
-#include "sim/threads.h"
+#include "sim_devices.h"
+#include "sim_emulator_standins.h"
+#include "sim_machine.h"
+#include "sim_multimedia.h"
+#include "sim_threads.h"
 
 namespace {
 

@@ -39,7 +39,7 @@ struct EmulatorFaultRow {
   // The outcome.
   int exitCode;                    // start-up rows; -1 when the emulator reaches its wait
   std::vector<std::string> boxes;  // texts shown by the start-up or the playback
-  std::string trace;               // synthesizer calls, as letters (sim/emulator_standins.h)
+  std::string trace;               // synthesizer calls, as letters (sim_emulator_standins.h)
 };
 
 void PrintTo(const EmulatorFaultRow& row, std::ostream* out) { *out << row.number << " " << row.name; }

@@ -29,13 +29,13 @@
 
 #include "emulator.h"
 #include "fuzz_support.h"
-#include "sim/devices.h"
-#include "sim/emulator_standins.h"
-#include "sim/libraries.h"
-#include "sim/machine.h"
-#include "sim/multimedia.h"
-#include "sim/threads.h"
-#include "sim/user.h"
+#include "sim_devices.h"
+#include "sim_emulator_standins.h"
+#include "sim_libraries.h"
+#include "sim_machine.h"
+#include "sim_multimedia.h"
+#include "sim_threads.h"
+#include "sim_user.h"
 
 namespace {
 

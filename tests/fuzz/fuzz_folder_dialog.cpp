@@ -19,7 +19,7 @@
 
 #include "drive_list.h"
 #include "fuzz_support.h"
-#include "sim/machine.h"
+#include "sim_machine.h"
 #include "source_dir_dlg.h"
 
 namespace {

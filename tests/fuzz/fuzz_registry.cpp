@@ -21,9 +21,9 @@
 
 #include "device_wait.h"
 #include "fuzz_support.h"
-#include "sim/machine.h"
-#include "sim/process.h"
-#include "sim/user.h"
+#include "sim_machine.h"
+#include "sim_process.h"
+#include "sim_user.h"
 #include "suite_launch.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int);

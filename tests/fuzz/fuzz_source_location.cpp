@@ -27,9 +27,9 @@
 #include "drive_list.h"
 #include "fuzz_support.h"
 #include "os_kind.h"
-#include "sim/faults.h"
-#include "sim/machine.h"
-#include "sim/user.h"
+#include "sim_faults.h"
+#include "sim_machine.h"
+#include "sim_user.h"
 #include "source_location.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <string>
 
-#include "sim/dialogs.h"
-#include "sim/files.h"
-#include "sim/registry.h"
+#include "sim_dialogs.h"
+#include "sim_files.h"
+#include "sim_registry.h"
 
 namespace qfuzz {
 

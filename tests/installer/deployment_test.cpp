@@ -9,8 +9,8 @@
 
 #include "deployment.h"
 #include "installer_fixture.h"
-#include "sim/faults.h"
-#include "sim/process.h"
+#include "sim_faults.h"
+#include "sim_process.h"
 
 namespace qtest {
 namespace {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "installer_fixture.h"
-#include "sim/process.h"
+#include "sim_process.h"
 
 namespace qtest {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "installer_fixture.h"
-#include "sim/process.h"
+#include "sim_process.h"
 
 namespace qtest {
 namespace {

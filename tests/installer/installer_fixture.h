@@ -17,12 +17,12 @@
 #include <fstream>
 #include <string>
 
-#include "sim/dialogs.h"
-#include "sim/faults.h"
-#include "sim/files.h"
-#include "sim/machine.h"
-#include "sim/registry.h"
-#include "sim/user.h"
+#include "sim_dialogs.h"
+#include "sim_faults.h"
+#include "sim_files.h"
+#include "sim_machine.h"
+#include "sim_registry.h"
+#include "sim_user.h"
 
 namespace qtest {
 

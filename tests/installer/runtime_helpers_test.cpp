@@ -8,8 +8,8 @@
 
 #include "command_line.h"
 #include "heap_memory.h"
-#include "sim/faults.h"
-#include "sim/machine.h"
+#include "sim_faults.h"
+#include "sim_machine.h"
 #include "text.h"
 #include "text_list.h"
 

@@ -10,7 +10,7 @@
 
 #include "installer_fixture.h"
 #include "scenario.h"
-#include "sim/process.h"
+#include "sim_process.h"
 
 #ifndef QT_SCENARIO_DIR
 #error "QT_SCENARIO_DIR must name the folder of the scenario files"

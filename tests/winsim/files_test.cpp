@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "sim/faults.h"
-#include "sim/files.h"
-#include "sim/machine.h"
+#include "sim_faults.h"
+#include "sim_files.h"
+#include "sim_machine.h"
 
 namespace {
 

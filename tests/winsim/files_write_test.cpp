@@ -10,9 +10,9 @@
 #include <fstream>
 #include <string>
 
-#include "sim/faults.h"
-#include "sim/files.h"
-#include "sim/machine.h"
+#include "sim_faults.h"
+#include "sim_files.h"
+#include "sim_machine.h"
 
 namespace {
 

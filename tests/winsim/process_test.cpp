@@ -10,10 +10,10 @@
 #include <fstream>
 #include <string>
 
-#include "sim/faults.h"
-#include "sim/files.h"
-#include "sim/machine.h"
-#include "sim/process.h"
+#include "sim_faults.h"
+#include "sim_files.h"
+#include "sim_machine.h"
+#include "sim_process.h"
 
 namespace {
 

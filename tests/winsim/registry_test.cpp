@@ -4,8 +4,8 @@
 
 #include <cstring>
 
-#include "sim/machine.h"
-#include "sim/registry.h"
+#include "sim_machine.h"
+#include "sim_registry.h"
 
 namespace {
 

@@ -42,7 +42,7 @@ typedef void(CALLBACK TIMECALLBACK)(UINT timerId, UINT message, DWORD_PTR user, 
 typedef TIMECALLBACK* LPTIMECALLBACK;
 
 // Returns the new timer's identifier, or 0 when no timer could be created.
-// The callback runs on the timer service's thread (see sim/multimedia.h for
+// The callback runs on the timer service's thread (see sim/sim_multimedia.h for
 // the manual and the real-thread modes).
 MMRESULT WINAPI timeSetEvent(UINT delay, UINT resolution, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags);
 // Once it returns, no further callback of that timer starts; one already

@@ -7,8 +7,8 @@
 
 #include "emulator_domains.h"
 #include "internal.h"
-#include "sim/devices.h"
-#include "sim/machine.h"
+#include "sim_devices.h"
+#include "sim_machine.h"
 
 namespace {
 

@@ -28,9 +28,9 @@
 #include "dialogs_internal.h"
 #include "files_internal.h"
 #include "internal.h"
-#include "sim/dialogs.h"
-#include "sim/machine.h"
-#include "sim/user.h"
+#include "sim_dialogs.h"
+#include "sim_machine.h"
+#include "sim_user.h"
 
 namespace {
 
@@ -552,10 +552,6 @@ int WINAPI GetWindowTextA(HWND window, LPSTR text, int maxCount) {
   if (maxCount <= 0) return 0;
   return static_cast<int>(
       SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(maxCount), reinterpret_cast<LPARAM>(text)));
-}
-
-int WINAPI GetWindowTextLengthA(HWND window) {
-  return static_cast<int>(SendMessageA(window, WM_GETTEXTLENGTH, 0, 0));
 }
 
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {

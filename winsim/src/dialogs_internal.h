@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "sim/dialogs.h"
+#include "sim_dialogs.h"
 
 namespace winsim::detail {
 

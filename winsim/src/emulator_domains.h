@@ -6,10 +6,6 @@
 
 namespace winsim::detail {
 
-// Reset hooks that Reset reaches through ResetLibraries and ResetMultimedia.
-void ResetThreads();
-void ResetSynthStandIn();
-
 // CreateFileA and CloseHandle live with the devices. A path that is not a
 // device name, and a handle that is not a device's, go to these hooks, which
 // the file part of the machine may install; while unset, such a call is

@@ -6,10 +6,10 @@
 
 #include "emulator_domains.h"
 #include "internal.h"
-#include "sim/emulator_standins.h"
-#include "sim/libraries.h"
-#include "sim/machine.h"
-#include "sim/threads.h"
+#include "sim_emulator_standins.h"
+#include "sim_libraries.h"
+#include "sim_machine.h"
+#include "sim_threads.h"
 
 namespace winsim {
 

@@ -1,13 +1,54 @@
 // Fault injection by call name and count.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
 
 #include "files_internal.h"
 #include "internal.h"
-#include "sim/faults.h"
+#include "sim_faults.h"
 
 namespace {
+
+// Every name a fault or a change can be attached to: each is asked for by
+// exactly one place in the machine (FaultDue). A name outside this table
+// would never be asked for, so a misspelt fault would silently never fire;
+// it aborts instead, as SQLite's test_syscall.c refuses unknown names.
+const char* const kFaultPoints[] = {
+    "CopyFileA",                 // files_write.cpp: before anything is touched
+    "CopyFileA.write",           // files_write.cpp: half the bytes written
+    "CreateDirectoryA",          // files_write.cpp
+    "CreateFileA",               // files.cpp: file paths, not device names
+    "DialogBoxParamA",           // dialogs.cpp: -1
+    "FindFirstFileA",            // files.cpp
+    "FindNextFileA",             // files.cpp
+    "GetDriveTypeA",             // files.cpp: DRIVE_UNKNOWN
+    "GetFileAttributesA",        // files_write.cpp
+    "GetLogicalDriveStringsA",   // files.cpp: 0
+    "GetPrivateProfileStringA",  // files.cpp: as if the file were missing
+    "HeapAlloc",                 // heap.cpp: NULL, no memory
+    "HeapReAlloc",               // heap.cpp: NULL, the block untouched
+    "SetFileAttributesA",        // files_write.cpp
+    "WinExec",                   // process.cpp: the error is the result
+};
+
+bool IsFaultPoint(const char* name) {
+  for (const char* point : kFaultPoints)
+    if (std::strcmp(point, name) == 0) return true;
+  return false;
+}
+
+// Ends the test loudly, naming the name and the ones it could have been.
+void CheckFaultPoint(const char* api, const char* name) {
+  if (IsFaultPoint(name)) return;
+  std::string known;
+  for (const char* point : kFaultPoints) known += std::string(known.empty() ? "" : ", ") + point;
+  std::fprintf(stderr, "winsim: %s: no fault point named \"%s\"; the names are: %s\n", api, name, known.c_str());
+  std::fflush(stderr);
+  std::abort();
+}
 
 struct Rule {
   std::string function;
@@ -32,16 +73,19 @@ std::map<std::string, int> sCounts;
 namespace winsim {
 
 void InjectFault(const std::string& function, int nth, uint32_t error, int times) {
+  CheckFaultPoint("InjectFault", function.c_str());
   std::lock_guard<std::mutex> lock(sMutex);
   sRules.push_back(Rule{function, nth, times, error});
 }
 
 void BeforeCall(const std::string& function, int nth, std::function<void()> change) {
+  CheckFaultPoint("BeforeCall", function.c_str());
   std::lock_guard<std::mutex> lock(sMutex);
   sChanges.push_back(Change{function, nth, std::move(change)});
 }
 
 int CallCount(const std::string& function) {
+  CheckFaultPoint("CallCount", function.c_str());
   std::lock_guard<std::mutex> lock(sMutex);
   auto it = sCounts.find(function);
   return it == sCounts.end() ? 0 : it->second;
@@ -50,6 +94,7 @@ int CallCount(const std::string& function) {
 namespace detail {
 
 bool FaultDue(const char* function, DWORD* error) {
+  CheckFaultPoint("FaultDue", function);
   std::unique_lock<std::mutex> lock(sMutex);
   int call = ++sCounts[function];
   // A change runs without the lock held: it may call into the machine.

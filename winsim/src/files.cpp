@@ -20,8 +20,8 @@
 #include "emulator_domains.h"
 #include "files_internal.h"
 #include "internal.h"
-#include "sim/files.h"
-#include "sim/machine.h"
+#include "sim_files.h"
+#include "sim_machine.h"
 
 namespace {
 
@@ -482,8 +482,6 @@ void ResetFiles() {
   sOpens.clear();
   sSearches.clear();
   sProfileReads.clear();
-  ResetFaults();
-  ResetFileWrites();
   // CreateFileA and CloseHandle live with the devices; they hand paths and
   // handles that are not a device's to this part.
   SetFileHandleHooks(CreateFileOnDrive, CloseFileHandle);

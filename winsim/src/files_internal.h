@@ -12,7 +12,6 @@ namespace winsim::detail {
 // Counts a call of `function` and tells whether an injected fault is due for
 // it; if so, *error receives the error the call fails with.
 bool FaultDue(const char* function, DWORD* error);
-void ResetFaults();
 
 // A Windows path taken apart: the drive letter (upper case) and the names
 // below its root, with "." and ".." collapsed and empty names folded away.
@@ -40,8 +39,5 @@ DWORD HostAttributes(const std::string& name, const std::string& host);
 
 // Whether a test write-protected the drive (upper-case letter).
 bool DriveWriteProtected(char drive);
-
-// The writing part (files_write.cpp) puts its records back to power-on.
-void ResetFileWrites();
 
 }  // namespace winsim::detail

@@ -14,8 +14,9 @@
 #include <windows.h>
 
 #include "files_internal.h"
-#include "sim/files.h"
-#include "sim/machine.h"
+#include "internal.h"
+#include "sim_files.h"
+#include "sim_machine.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "files_internal.h"
 #include "internal.h"
-#include "sim/machine.h"
+#include "sim_machine.h"
 
 namespace {
 // Any distinct non-null value: the programs only pass it back.

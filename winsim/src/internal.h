@@ -6,16 +6,21 @@
 
 namespace winsim::detail {
 
-// Each part puts its own state back to power-on.
+// Each part puts its own state back to power-on. winsim::Reset (machine.cpp)
+// calls every one of them, and nothing else does.
 void ResetSystem();
+void ResetFaults();
 void ResetRegistry();
 void ResetUser();
 void ResetFiles();
+void ResetFileWrites();
 void ResetProcess();
 void ResetLibraries();
+void ResetSynthStandIn();
 void ResetDevices();
 void ResetDialogs();
 void ResetMultimedia();
+void ResetThreads();
 
 // Moves the virtual clock on without running scheduled changes: a
 // non-alertable SleepEx, which really waits, on any thread.

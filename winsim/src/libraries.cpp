@@ -5,8 +5,8 @@
 
 #include "emulator_domains.h"
 #include "internal.h"
-#include "sim/libraries.h"
-#include "sim/machine.h"
+#include "sim_libraries.h"
+#include "sim_machine.h"
 
 namespace {
 
@@ -41,13 +41,10 @@ std::vector<std::string> GetProcAddressCalls() {
 
 namespace detail {
 void ResetLibraries() {
-  {
-    std::lock_guard<std::mutex> lock(sMutex);
-    sLibraries.clear();
-    sLoadCalls.clear();
-    sProcCalls.clear();
-  }
-  ResetSynthStandIn();
+  std::lock_guard<std::mutex> lock(sMutex);
+  sLibraries.clear();
+  sLoadCalls.clear();
+  sProcCalls.clear();
 }
 }  // namespace detail
 }  // namespace winsim

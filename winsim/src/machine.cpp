@@ -3,20 +3,29 @@
 #include <windows.h>
 
 #include "internal.h"
-#include "sim/machine.h"
+#include "sim_machine.h"
 
 namespace winsim {
 
+// The whole machine, one part per line. Kept as they are: the program's
+// resources (LoadProgramResources), thread identifiers, and each thread's
+// last error, which belong to the program rather than to the machine.
 void Reset() {
-  detail::ResetSystem();
-  detail::ResetRegistry();
-  detail::ResetUser();
-  detail::ResetFiles();
-  detail::ResetProcess();
-  detail::ResetLibraries();
-  detail::ResetDevices();
-  detail::ResetDialogs();
-  detail::ResetMultimedia();
+  detail::ResetSystem();        // Windows 98, error mode 0, clock at 0, no scheduled changes
+  detail::ResetFaults();        // no injected faults or changes, every call count at 0
+  detail::ResetRegistry();      // an empty HKLM, no open keys
+  detail::ResetUser();          // no box answers or handler, no boxes shown
+  detail::ResetFiles();         // no drives, current folder C:\, no open files or searches
+  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded
+  detail::ResetProcess();       // no program starts recorded
+  detail::ResetLibraries();     // no libraries, no LoadLibraryA or GetProcAddress recorded
+  detail::ResetSynthStandIn();  // the synthesizer stand-in's calls and hook
+  detail::ResetDevices();       // no devices, no open device handles
+  detail::ResetDialogs();       // no windows, dialog scripts or showings
+  detail::ResetMultimedia();    // manual timer mode, no timers (the service thread stopped), no mixers
+  // Last: once the timer service thread is gone, no thread can still be in a
+  // procedure call or a wait.
+  detail::ResetThreads();       // every thread's queue of procedure calls afresh
 }
 
 void Unmodelled(const std::string& what) {

@@ -19,8 +19,8 @@
 
 #include "emulator_domains.h"
 #include "internal.h"
-#include "sim/machine.h"
-#include "sim/multimedia.h"
+#include "sim_machine.h"
+#include "sim_multimedia.h"
 
 namespace {
 
@@ -202,8 +202,6 @@ void ResetMultimedia() {
     sMixers.clear();
     sMixerLog.clear();
   }
-  // Last, once no timer thread can still be running a callback.
-  ResetThreads();
 }
 }  // namespace detail
 }  // namespace winsim

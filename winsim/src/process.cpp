@@ -6,8 +6,8 @@
 
 #include "files_internal.h"
 #include "internal.h"
-#include "sim/machine.h"
-#include "sim/process.h"
+#include "sim_machine.h"
+#include "sim_process.h"
 
 namespace {
 

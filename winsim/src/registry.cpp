@@ -7,8 +7,8 @@
 #include <windows.h>
 
 #include "internal.h"
-#include "sim/machine.h"
-#include "sim/registry.h"
+#include "sim_machine.h"
+#include "sim_registry.h"
 
 namespace {
 

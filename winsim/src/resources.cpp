@@ -15,8 +15,8 @@
 
 #include "dialogs_internal.h"
 #include "internal.h"
-#include "sim/dialogs.h"
-#include "sim/machine.h"
+#include "sim_dialogs.h"
+#include "sim_machine.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Version, error mode, the virtual clock and the ANSI string helpers.
+// Version, error mode, the virtual clock and case-insensitive comparison.
 #include <atomic>
 #include <cstring>
 #include <map>
@@ -6,7 +6,7 @@
 #include <windows.h>
 
 #include "internal.h"
-#include "sim/machine.h"
+#include "sim_machine.h"
 
 namespace {
 
@@ -82,6 +82,7 @@ void WINAPI Sleep(DWORD milliseconds) {
   RunDueChanges();
 }
 
+// The emulator bounds its stop's wait by this clock.
 DWORD WINAPI GetTickCount() { return static_cast<DWORD>(gNow); }
 
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
@@ -93,24 +94,3 @@ int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
     if (ca == 0) return 0;
   }
 }
-
-int WINAPI lstrcmpA(LPCSTR a, LPCSTR b) {
-  if (a == nullptr || b == nullptr) winsim::Unmodelled("lstrcmpA with a null text");
-  int r = std::strcmp(a, b);
-  return r < 0 ? -1 : (r > 0 ? 1 : 0);
-}
-
-int WINAPI lstrlenA(LPCSTR s) { return s == nullptr ? 0 : static_cast<int>(std::strlen(s)); }
-
-// Unbounded by definition, as the platform's own: the caller sizes the buffer.
-LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src) { return std::strcpy(dst, src); }  // NOLINT(clang-analyzer-security.insecureAPI.strcpy)
-
-LPSTR WINAPI lstrcpynA(LPSTR dst, LPCSTR src, int max) {
-  if (max <= 0) return dst;
-  int i = 0;
-  for (; i < max - 1 && src[i] != '\0'; ++i) dst[i] = src[i];
-  dst[i] = '\0';
-  return dst;
-}
-
-LPSTR WINAPI lstrcatA(LPSTR dst, LPCSTR src) { return std::strcat(dst, src); }  // NOLINT(clang-analyzer-security.insecureAPI.strcpy)

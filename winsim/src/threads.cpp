@@ -18,8 +18,8 @@
 #include <windows.h>
 
 #include "internal.h"
-#include "sim/machine.h"
-#include "sim/threads.h"
+#include "sim_machine.h"
+#include "sim_threads.h"
 
 namespace {
 

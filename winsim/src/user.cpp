@@ -4,8 +4,8 @@
 #include <windows.h>
 
 #include "internal.h"
-#include "sim/machine.h"
-#include "sim/user.h"
+#include "sim_machine.h"
+#include "sim_user.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Device I/O: "\\.\NAME" opens a device that a test registered by name (see
-// sim/devices.h), and DeviceIoControl hands the request to it.
+// sim/sim_devices.h), and DeviceIoControl hands the request to it.
 #pragma once
 
 #include "types.h"

@@ -2,7 +2,7 @@
 // fields, list boxes), icons, and the painting of a minimised window.
 //
 // A modal dialog is built from the program's compiled dialog template, the
-// same one the Windows build links (see sim/dialogs.h). While it is shown,
+// same one the Windows build links (see sim/sim_dialogs.h). While it is shown,
 // the user of the test's script operates it; every message reaches the
 // dialog procedure as the system's dialog manager would send it.
 #pragma once
@@ -124,7 +124,6 @@ LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 LRESULT WINAPI SendDlgItemMessageA(HWND dialog, int id, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI SetWindowTextA(HWND window, LPCSTR text);
 int WINAPI GetWindowTextA(HWND window, LPSTR text, int maxCount);
-int WINAPI GetWindowTextLengthA(HWND window);
 LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value);
 LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index);
 

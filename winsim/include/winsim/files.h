@@ -3,7 +3,7 @@
 // with the devices in device.h, since one CreateFileA serves both; the file
 // part of it lives with the rest of this header's functions.
 //
-// A drive letter maps to a host folder (see sim/files.h). "X:\..." paths are
+// A drive letter maps to a host folder (see sim/sim_files.h). "X:\..." paths are
 // resolved onto it case-insensitively, with '/' taken as '\', repeated
 // separators folded and "." and ".." collapsed, as Windows does.
 #pragma once
@@ -67,7 +67,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 
 // Writing, as deployment does it.
 //
-// A drive that a test write-protects (sim/files.h) refuses every change with
+// A drive that a test write-protects (sim/sim_files.h) refuses every change with
 // ERROR_WRITE_PROTECT. Attributes are those searches report: read-only is
 // the host's write permission, hidden a name beginning with a dot, archive
 // every file; hidden, system and archive cannot be changed.

@@ -1,5 +1,5 @@
 // Dynamic libraries: loaded by file name, entry points looked up by export
-// name. The libraries are ones a test registered (see sim/libraries.h).
+// name. The libraries are ones a test registered (see sim/sim_libraries.h).
 #pragma once
 
 #include "types.h"

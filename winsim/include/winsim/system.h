@@ -1,4 +1,4 @@
-// Kernel services: version, error mode, waiting, and ANSI string helpers.
+// Kernel services: version, error mode, waiting, and case-insensitive comparison.
 #pragma once
 
 #include "types.h"
@@ -35,11 +35,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, in
 
 // Sleep advances the simulated clock at once; it never blocks.
 void WINAPI Sleep(DWORD milliseconds);
+// Milliseconds on the simulated clock since Reset.
 DWORD WINAPI GetTickCount();
 
+// Compares without case, folding only the ASCII letters, and orders by byte
+// value; Windows compares by the user's locale (winsim/README.md, known gaps).
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b);
-int WINAPI lstrcmpA(LPCSTR a, LPCSTR b);
-int WINAPI lstrlenA(LPCSTR s);
-LPSTR WINAPI lstrcpyA(LPSTR dst, LPCSTR src);
-LPSTR WINAPI lstrcpynA(LPSTR dst, LPCSTR src, int max);
-LPSTR WINAPI lstrcatA(LPSTR dst, LPCSTR src);

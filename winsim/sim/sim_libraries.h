@@ -1,6 +1,8 @@
 // Libraries as a test sees them: a file name with a table of exports.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <map>
 #include <string>
 #include <vector>

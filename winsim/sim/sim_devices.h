@@ -2,6 +2,8 @@
 // answers the DeviceIoControl requests sent to it.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <memory>
 #include <string>
 #include <vector>

@@ -1,6 +1,8 @@
 // The simulated user: message boxes are answered from a script and recorded.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <cstdint>
 #include <deque>
 #include <functional>

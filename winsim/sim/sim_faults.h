@@ -6,6 +6,11 @@
 //   winsim::InjectFault("CreateFileA", 3, ERROR_ACCESS_DENIED);  // the 3rd call fails
 //   winsim::InjectFault("FindFirstFileA", 1, ERROR_NOT_READY, 0);  // every call fails
 //
+// The names that can be given are the fault points of one table
+// (winsim/src/faults.cpp); any other name, given to InjectFault, BeforeCall
+// or CallCount, ends the test at once with the name, so that a misspelt
+// fault cannot pass unnoticed by never firing.
+//
 // Functions that take part: CreateFileA (file paths), FindFirstFileA,
 // FindNextFileA, GetLogicalDriveStringsA, GetDriveTypeA (fails as
 // DRIVE_UNKNOWN), GetPrivateProfileStringA (fails as if the file were
@@ -23,6 +28,8 @@
 //
 //   winsim::BeforeCall("CopyFileA", 2, [] { winsim::EjectMedium('D'); });
 #pragma once
+
+#include "sim_tests_only.h"
 
 #include <cstdint>
 #include <functional>

@@ -9,6 +9,8 @@
 // folders without any write permission as read-only, as under Wine.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>

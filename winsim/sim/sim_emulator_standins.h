@@ -3,6 +3,8 @@
 // emulator expects of them; a test controls and inspects them.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -13,7 +15,7 @@
 #include <vector>
 #include <windows.h>
 
-#include "sim/devices.h"
+#include "sim_devices.h"
 
 namespace winsim {
 

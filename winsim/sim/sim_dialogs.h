@@ -11,6 +11,8 @@
 // with LBS_SORT sorts its lines, Enter presses the BS_DEFPUSHBUTTON button.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <windows.h>
 
 #include <cstdint>

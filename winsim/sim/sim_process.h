@@ -1,11 +1,13 @@
 // Programs started, as a test sees them. Nothing runs: a start is recorded
 // with the program found, and WinExec returns at once.
 //
-// A start fails with a chosen result through fault injection (sim/faults.h),
+// A start fails with a chosen result through fault injection (sim/sim_faults.h),
 // where the error given is WinExec's result:
 //   winsim::InjectFault("WinExec", 1, 11);  // "not a program"
 // and a program can vanish just before the start with winsim::BeforeCall.
 #pragma once
+
+#include "sim_tests_only.h"
 
 #include <cstdint>
 #include <string>

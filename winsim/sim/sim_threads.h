@@ -2,6 +2,8 @@
 // calls, and a view of its alertable waits.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <windows.h>
 
 namespace winsim {

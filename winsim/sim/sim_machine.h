@@ -2,6 +2,8 @@
 // the virtual clock behind Sleep.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -10,7 +12,8 @@
 namespace winsim {
 
 // Puts every part of the machine back to its state at power-on: an empty
-// registry, Windows 98, no drives, no scripted answers, clock at zero.
+// registry, Windows 98, no drives, no scripted answers, clock at zero. The
+// parts are listed one per line in winsim/src/machine.cpp.
 void Reset();
 
 // Ends the process loudly for a call or an argument the simulation does not

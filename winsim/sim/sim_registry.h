@@ -4,6 +4,8 @@
 // as Wine's registry does.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -1,6 +1,8 @@
 // Multimedia timers and mixers as a test sees them.
 #pragma once
 
+#include "sim_tests_only.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
