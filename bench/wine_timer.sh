@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The emulator's timing under Wine, with the Windows build and the stand-ins
-# of tests/wine/emulator, printed as rows of the table of
+# of tests/wine/standins/emulator, printed as rows of the table of
 # scripts/benchmarks.sh:
 #   - tick lateness: the proxy winmm.dll wraps the 10 ms timer's callback and
 #     reads QueryPerformanceCounter as each tick begins (PROXY_TIMES); tick n
@@ -40,7 +40,7 @@ HERE=$root/tests/wine
 say() { echo "wine_timer: $*" >&2; }
 
 QTMPU=$BUILD/emulator/Qtmpu.exe
-STANDINS=$BUILD/tests/wine/emulator
+STANDINS=$BUILD/tests/wine/standins/emulator
 REAL_WINMM=/usr/lib/i386-linux-gnu/wine/i386-windows/winmm.dll
 for file in "$QTMPU" "$STANDINS/WTSYNTH.DLL" "$STANDINS/DOVORAV.VXD" "$STANDINS/winmm.dll" "$REAL_WINMM"; do
   if [ ! -f "$file" ]; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end scenarios of the emulator: the real Qtmpu.exe in a 32-bit Wine
-# prefix, with the Windows stand-ins of tests/wine/emulator (WTSYNTH.DLL,
+# prefix, with the Windows stand-ins of tests/wine/standins/emulator (WTSYNTH.DLL,
 # DOVORAV.VXD, the winmm proxy) and the UI robot that reads and answers the
 # message boxes.
 #
@@ -37,7 +37,7 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 . "$HERE/wine_env.sh"
 
 QTMPU=$BUILD/emulator/Qtmpu.exe
-STANDINS=$BUILD/tests/wine/emulator
+STANDINS=$BUILD/tests/wine/standins/emulator
 ROBOT=$BUILD/tests/wine/robot/robot.exe
 REAL_WINMM=/usr/lib/i386-linux-gnu/wine/i386-windows/winmm.dll
 for file in "$QTMPU" "$STANDINS/WTSYNTH.DLL" "$STANDINS/WTSYNTH_NOLOADDLS.DLL" "$STANDINS/DOVORAV.VXD" \

@@ -196,7 +196,7 @@ def run_one(path, build, template, work, show_transcript=False):
         shutil.rmtree(scenario_work)
     os.makedirs(scenario_work)
     prefix = wineprefix.Prefix.copy_of(template, os.path.join(scenario_work, "prefix"))
-    standin = os.path.join(build, "tests", "wine", "standins", "Setup.exe")
+    standin = os.path.join(build, "tests", "wine", "standins", "installer", "Setup.exe")
     machine = Machine(prefix, scenario_work, standin if os.path.exists(standin) else None)
     script, expected, starts, outcomes = prepare(read_scenario(path), machine)
     qt = prefix.install_programs([os.path.join(build, "installer", "InstallQTonal.exe"),

@@ -24,7 +24,7 @@ def probe(build, user):
     try:
         prefix = wineprefix.Prefix.copy_of(wineprefix.template(), os.path.join(work, "prefix"))
         base = prefix.drive_c("probe")
-        standin = os.path.join(build, "tests", "wine", "standins", "Setup.exe")
+        standin = os.path.join(build, "tests", "wine", "standins", "installer", "Setup.exe")
         os.makedirs(os.path.join(base, "src"))
         os.makedirs(os.path.join(base, "dst"))
         os.makedirs(os.path.join(base, "My Dir"))
@@ -35,7 +35,7 @@ def probe(build, user):
             f.write("writable source")
         shutil.copy(standin, os.path.join(base, "My Dir", "Setup.exe"))
         shutil.copy(standin, os.path.join(base, "My.exe"))
-        shutil.copy(os.path.join(build, "tests", "wine", "standins", "FileProbe.exe"), base)
+        shutil.copy(os.path.join(build, "tests", "wine", "probes", "FileProbe.exe"), base)
         prefix.set_version("FileProbe.exe", "win98")
         home = os.path.join(work, "home")
         os.makedirs(home)
