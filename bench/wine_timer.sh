@@ -56,12 +56,13 @@ fi
 SCALE=1
 grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 && SCALE=2
 
-PREFIX=$BUILD/wine-bench-prefix
-WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1
-rm -rf "$PREFIX"
+# Wine runs as an ordinary user (wine_env.sh), in a temporary folder of its own.
+wine_user_init || exit 2
+WORK=$(wine_work_folder bench) || exit 2
+PREFIX=$WORK/prefix
 cp -a "$TEMPLATE" "$PREFIX"
 wine_env_init "$PREFIX" || exit 2
-trap 'wine_stop; rm -rf "$PREFIX"; _wine_cleanup' EXIT
+trap 'wine_stop; rm -rf "$WORK"; _wine_cleanup' EXIT
 python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import wineprefix; wineprefix.Prefix(sys.argv[2]).set_version("Qtmpu.exe", "win98")' \
   "$HERE" "$WINEPREFIX"
 

@@ -19,7 +19,10 @@
 # each scenario's Windows version is written into its registry files while
 # no Wine process runs.
 #
-# Environment: QT_WINE_PREFIX (default WIN32_BUILD_DIR/wine-emulator-prefix),
+# Wine runs as an ordinary user (wine_env.sh, wineprefix.py); the prefix is a
+# temporary folder of that user's.
+#
+# Environment: QT_WINE_PREFIX (default: a fresh temporary folder),
 # QT_KEEP_SCENARIOS=1 keeps the scenario folders for a look afterwards,
 # QT_WINE_TIME_SCALE multiplies every deadline (default 1, or 2 where
 # 32-bit programs run through the i386 user-mode emulator).
@@ -60,11 +63,19 @@ if [ ! -f "$TEMPLATE/.qt-ready" ]; then
   echo "no prepared Wine prefix: $TEMPLATE" >&2
   exit 2
 fi
-PREFIX=${QT_WINE_PREFIX:-$BUILD/wine-emulator-prefix}
-WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1
-rm -rf "$PREFIX"
+wine_user_init || exit 2
+if [ -n "${QT_WINE_PREFIX:-}" ]; then
+  PREFIX=$QT_WINE_PREFIX
+  WORK=""
+  WINEPREFIX=$PREFIX wine_stop
+  rm -rf "$PREFIX"
+else
+  # Wine runs as an ordinary user, who may not reach the build tree.
+  WORK=$(wine_work_folder emulator) || exit 2
+  PREFIX=$WORK/prefix
+fi
 cp -a "$TEMPLATE" "$PREFIX"
-wine_env_init "$PREFIX"
+wine_env_init "$PREFIX" || exit 2
 ROOT=$WINEPREFIX/drive_c/qtmpu
 mkdir -p "$ROOT"
 
@@ -343,6 +354,11 @@ wanted mixer_busy && scenario_mixer_busy
 wanted playback && scenario_playback
 
 wine_stop
-[ "${QT_KEEP_SCENARIOS:-0}" = 1 ] || rm -rf "$PREFIX"
+if [ "${QT_KEEP_SCENARIOS:-0}" = 1 ]; then
+  echo "the scenario folders are kept in $ROOT"
+else
+  rm -rf "$PREFIX"
+  [ -z "$WORK" ] || rmdir "$WORK"
+fi
 echo "$PASSED passed, $FAILED failed"
 [ "$FAILED" -eq 0 ]

@@ -11,6 +11,10 @@ while no Wine process runs (fast even where Wine itself is slow), then the
 UI robot starts InstallQTonal.exe, answers every box as the scenario says and
 writes down what it saw. The transcript must equal the scenario's.
 Prints one line per scenario and a closing line "N passed, M failed".
+
+Wine runs as an ordinary user (wineprefix.py): the scenarios are laid out in
+a temporary folder that user owns; a failed scenario's folder is kept there
+for a look, and the dialog pictures are saved in WIN32_BUILD_DIR/wine-scenarios.
 """
 import os
 import shutil
@@ -189,7 +193,7 @@ def show(name, transcript):
             print("  " + " | ".join(f))
 
 
-def run_one(path, build, template, work, show_transcript=False):
+def run_one(path, build, template, work, pictures, show_transcript=False):
     name = os.path.basename(path)[:-4]
     scenario_work = os.path.join(work, name)
     if os.path.exists(scenario_work):
@@ -210,14 +214,14 @@ def run_one(path, build, template, work, show_transcript=False):
         transcript.append("%s\t%s\t%s" % (f[0], f[1], seen))
     for line in script:
         if line.startswith("shot\t"):
-            save_picture(os.path.join(qt, line.split("\t")[1]), os.path.join(work, name + "-" + line.split("\t")[1]))
+            save_picture(os.path.join(qt, line.split("\t")[1]), os.path.join(pictures, name + "-" + line.split("\t")[1]))
     ok = transcript == expected
     if show_transcript:
         show(name, transcript)
     if not ok:
         print("--- %s: expected" % name)
         print("\n".join("    " + line for line in expected))
-        print("--- %s: seen under Wine" % name)
+        print("--- %s: seen under Wine (as %s; the run is kept in %s)" % (name, wineprefix.user()[0], scenario_work))
         print("\n".join("    " + line for line in transcript))
     else:
         shutil.rmtree(scenario_work, ignore_errors=True)
@@ -267,16 +271,19 @@ def main():
     args = [a for a in args if a != "--show"]
     paths = args or sorted(
         os.path.join(SCENARIOS, n) for n in os.listdir(SCENARIOS) if n.endswith(".scn"))
-    work = os.path.join(build, "wine-scenarios")
-    os.makedirs(work, exist_ok=True)
+    pictures = os.path.join(build, "wine-scenarios")
+    os.makedirs(pictures, exist_ok=True)
     template = wineprefix.template()
+    work = wineprefix.work_folder("installer")
     passed = failed = 0
     with wineprefix.Display():
         for path in paths:
-            name, ok = run_one(path, build, template, work, show_transcript)
+            name, ok = run_one(path, build, template, work, pictures, show_transcript)
             print("%s %s" % ("PASS" if ok else "FAIL", name), flush=True)
             passed += ok
             failed += not ok
+    if not os.listdir(work):
+        os.rmdir(work)
     print("%d passed, %d failed" % (passed, failed))
     return 0 if failed == 0 else 1
 
