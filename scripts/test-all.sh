@@ -74,7 +74,7 @@ if ! bash scripts/build.sh win32 > "$logs/build-win32.log" 2>&1; then
 else
   run_check pe-checks bash tests/wine/check_binaries.sh build/win32
   run_check wine-installer python3 tests/wine/run_installer_scenarios.py build/win32
-  run_check wine-emulator bash tests/wine/emulator_scenarios.sh build/win32
+  run_check wine-emulator python3 tests/wine/run_emulator_scenarios.py build/win32
 fi
 
 run_check fuzz bash tests/fuzz/run.sh

@@ -1,5 +1,5 @@
-# Shared set-up for the end-to-end runs under Wine. Source it, then call
-# wine_env_init once per test run.
+# Shared set-up for the shell scripts that run Wine (bench/wine_timer.sh). Source
+# it, then call wine_env_init once per run.
 #
 #   wine_user_init             learns the user Wine runs as (wineprefix.py:
 #                              "qtwine" when started as root, else the caller);

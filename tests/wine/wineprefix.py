@@ -204,16 +204,18 @@ class Prefix:
         finally:
             stop_server(self.path)
 
-    def run_robot(self, script, program, deadline_ms, folder=PROGRAMS, extra_args=()):
-        """Runs PROGRAM beside the UI robot; returns the robot's transcript lines."""
+    def run_robot(self, script, program, deadline_ms, folder=PROGRAMS, extra_args=(), env=None, timeout=None):
+        """Runs PROGRAM beside the UI robot; returns the robot's transcript
+        lines. TIMEOUT (seconds) ends everything; by default a minute after
+        the robot's deadline."""
         work = self.drive_c(*folder.split("/"))
         with open(os.path.join(work, "script.txt"), "w", encoding="latin-1", newline="\r\n") as f:
-            f.write("\n".join(script) + "\n")
+            f.write("".join(line + "\n" for line in script))
         transcript = os.path.join(work, "transcript.txt")
         if os.path.exists(transcript):
             os.remove(transcript)
         rc = self.run(["C:\\%s\\robot.exe" % folder.replace("/", "\\"), "script.txt", "transcript.txt", str(deadline_ms), program]
-                      + list(extra_args), cwd=work, timeout=deadline_ms / 1000 + 60)
+                      + list(extra_args), cwd=work, timeout=timeout or deadline_ms / 1000 + 60, env=env)
         lines = []
         if os.path.exists(transcript):
             with open(transcript, encoding="latin-1") as f:

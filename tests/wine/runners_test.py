@@ -1,16 +1,18 @@
 #!/usr/bin/env python3
-"""The Wine runners' known-gap verdicts and closing lines (known_gaps.py),
-and how the installer runner reads a scenario's gap line. Runs without Wine
-(a ctest of the native build)."""
+"""The Wine runners without Wine (a ctest of the native build): their
+known-gap verdicts and closing lines (known_gaps.py), and how they read
+scenario files."""
 import contextlib
 import io
 import os
 import re
 import sys
+import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import known_gaps  # noqa: E402
+import run_emulator_scenarios  # noqa: E402
 import run_installer_scenarios  # noqa: E402
 
 # What scripts/test-all.sh counts.
@@ -81,6 +83,44 @@ class GapLineTest(unittest.TestCase):
     def test_a_misspelt_gap_line_is_refused(self):
         with self.assertRaisesRegex(ValueError, "line 1 not understood"):
             self.prepare("gap\twindows\twhy")
+
+
+class EmulatorScenarioTest(unittest.TestCase):
+    def read(self, *lines):
+        with tempfile.NamedTemporaryFile("w", suffix=".scn", delete=False, encoding="latin-1") as f:
+            f.write("".join(line + "\n" for line in lines))
+        try:
+            return run_emulator_scenarios.Scenario(f.name)
+        finally:
+            os.remove(f.name)
+
+    def test_every_scenario_of_the_folder_reads(self):
+        paths = run_emulator_scenarios.scenario_paths([])
+        self.assertGreaterEqual(len(paths), 8)
+        for path in paths:
+            s = run_emulator_scenarios.Scenario(path)
+            self.assertTrue(s.title, path)
+            self.assertTrue(s.transcript, path)
+
+    def test_boxes_make_the_robot_script_and_the_expected_transcript(self):
+        s = self.read("box\tQTMPU\tFail\tOK\tOK", "exit\t0")
+        self.assertEqual(s.script, ["box\tOK"])
+        self.assertEqual(s.transcript, ["box\tQTMPU\tFail\tOK\tOK", "exit\t0"])
+
+    def test_message_runs_expand_in_order_between_the_named_calls(self):
+        s = self.read("synth\tStartMidi", "messages\t00FFFFFE\t3", "synth\tStopMidi")
+        self.assertEqual(s.synth, ["StartMidi", "MidiMessage 00FFFFFE", "MidiMessage 00FFFFFF",
+                                   "MidiMessage 01000000", "StopMidi"])
+
+    def test_a_gap_for_wine_is_taken_and_one_for_winsim_is_not(self):
+        self.assertEqual(self.read("gap\twine\twhy", "exit\t0").gap, "why")
+        self.assertEqual(self.read("gap\twinsim\twhy", "exit\t0").gap, "")
+
+    def test_lines_not_understood_are_refused_with_their_place(self):
+        for bad in ("library\tOTHER.DLL", "deadline\tsoon\t120", "device\tmany\t.*", "versions\twin98",
+                    "box\tQTMPU\tFail\tOK"):
+            with self.assertRaisesRegex(ValueError, r"\.scn:2: line not understood", msg=bad):
+                self.read("exit\t0", bad)
 
 
 if __name__ == "__main__":
