@@ -274,8 +274,9 @@ def configure(path):
 
 
 class Display:
-    """A private Xvfb display for the duration of a block, unless
-    QT_WINE_DISPLAY names one to use (to watch or click through a run)."""
+    """A private Xvfb display for the duration of a block, the Wine user's
+    own, unless QT_WINE_DISPLAY names one to use (to watch or click through a
+    run; that user must be let in, e.g. xhost +SI:localuser:qtwine)."""
 
     def __enter__(self):
         self.proc = None
