@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The emulator's timing under Wine, with the Windows build and the stand-ins
-# of tests/wine/emulator, printed as rows of the table of
+# of tests/wine/standins/emulator, printed as rows of the table of
 # scripts/benchmarks.sh:
 #   - tick lateness: the proxy winmm.dll wraps the 10 ms timer's callback and
 #     reads QueryPerformanceCounter as each tick begins (PROXY_TIMES); tick n
@@ -40,7 +40,7 @@ HERE=$root/tests/wine
 say() { echo "wine_timer: $*" >&2; }
 
 QTMPU=$BUILD/emulator/Qtmpu.exe
-STANDINS=$BUILD/tests/wine/emulator
+STANDINS=$BUILD/tests/wine/standins/emulator
 REAL_WINMM=/usr/lib/i386-linux-gnu/wine/i386-windows/winmm.dll
 for file in "$QTMPU" "$STANDINS/WTSYNTH.DLL" "$STANDINS/DOVORAV.VXD" "$STANDINS/winmm.dll" "$REAL_WINMM"; do
   if [ ! -f "$file" ]; then
@@ -56,12 +56,13 @@ fi
 SCALE=1
 grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386 && SCALE=2
 
-PREFIX=$BUILD/wine-bench-prefix
-WINEPREFIX=$PREFIX wineserver -k >/dev/null 2>&1
-rm -rf "$PREFIX"
+# Wine runs as an ordinary user (wine_env.sh), in a temporary folder of its own.
+wine_user_init || exit 2
+WORK=$(wine_work_folder bench) || exit 2
+PREFIX=$WORK/prefix
 cp -a "$TEMPLATE" "$PREFIX"
 wine_env_init "$PREFIX" || exit 2
-trap 'wine_stop; rm -rf "$PREFIX"; _wine_cleanup' EXIT
+trap 'wine_stop; rm -rf "$WORK"; _wine_cleanup' EXIT
 python3 -c 'import sys; sys.path.insert(0, sys.argv[1]); import wineprefix; wineprefix.Prefix(sys.argv[2]).set_version("Qtmpu.exe", "win98")' \
   "$HERE" "$WINEPREFIX"
 

@@ -1,4 +1,5 @@
-// The run sequence of one installation.
+// The run sequence of one installation; the phases A to I are listed at
+// CInstallApp::RunInstall in install_app.h.
 #include "deployment.h"
 #include "device_wait.h"
 #include "drive_list.h"

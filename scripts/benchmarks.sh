@@ -4,7 +4,7 @@
 #   - the timer's tick lateness and the ring-to-synthesizer delay with real
 #     threads (bench/timer_bench.cpp)
 #   - processor time of the emulator waiting 30 s for a start
-#     (tests/emulator/emulator_idle.cpp) and of the installer's 5 s waits
+#     (bench/emulator_idle_bench.cpp) and of the installer's 5 s waits
 #     (bench/installer_idle_bench.cpp)
 #   - phase G's copies against cp of the same files (bench/copies_bench.cpp)
 #   - when a win32 build (QT_BENCH_WIN32, default build/win32) and Wine are
@@ -33,7 +33,7 @@ fi
 say() { echo "benchmarks: $*" >&2; }
 
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" -j 2 --target bench_pump bench_timer bench_copies bench_installer_idle emulator_idle >/dev/null
+cmake --build "$build" -j 2 --target bench_pump bench_timer bench_copies bench_installer_idle bench_emulator_idle >/dev/null
 
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
@@ -43,7 +43,7 @@ say "pump against the bare loop"
 say "timer and ring delay, ${timer_s} s each"
 "$build/bench/bench_timer" "$timer_s" >"$out/timer.txt"
 say "emulator idle, ${idle_s} s"
-"$build/tests/emulator/emulator_idle" "$idle_s" >"$out/idle.txt"
+"$build/bench/bench_emulator_idle" "$idle_s" >"$out/idle.txt"
 say "installer waits"
 "$build/bench/bench_installer_idle" 5 >"$out/installer_idle.txt" || true
 say "phase G against cp, $rounds rounds"

@@ -3,7 +3,9 @@
 # typical installation under Wine: the real InstallQTonal.exe on Windows 98
 # with the bundled sample CD in CD-ROM drive D:, the card's game-port device
 # present, and a robot playing the user. It prints what the user saw, the
-# files below C:\Q-Tonal\ and the program started.
+# files below C:\Q-Tonal\ and the program started. Wine runs as the ordinary
+# user that the set-up creates (tests/wine/wineprefix.py), as a Windows user
+# who may not overwrite read-only files.
 # Headless by default; with QT_WINE_DISPLAY=:0 the run shows on that display.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -69,4 +69,15 @@ if ! "$probe" 2>/dev/null; then
   "$probe" || { echo "setup: 32-bit programs still cannot run" >&2; rm -f "$probe"; exit 1; }
 fi
 rm -f "$probe"
+
+# The Wine runs play an ordinary user (tests/wine/wineprefix.py): Wine running
+# as root overwrites read-only files and passes every other permission check
+# that Windows makes for a user. The user has a home of its own, where its
+# prefix template is kept.
+wine_user=${QT_WINE_USER:-qtwine}
+if [ "$wine_user" != root ] && ! id -u "$wine_user" >/dev/null 2>&1; then
+  say "creating the user $wine_user for the Wine runs"
+  useradd --system --user-group --create-home --home-dir "/var/lib/$wine_user" --shell /usr/sbin/nologin \
+    "$wine_user" || id -u "$wine_user" >/dev/null 2>&1 || exit 1
+fi
 say "ready"

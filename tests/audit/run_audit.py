@@ -172,17 +172,22 @@ def check_baseline():
     check("later additions are absent from the baseline", not present, ", ".join(present))
 
 
-def run_entry_probe(probe, work):
+def run_entry_probe(probe):
     if shutil.which("wine") is None:
         check("entry point under Wine", False, "wine is not installed")
         return
     import wineprefix  # noqa: E402
-    prefix = wineprefix.Prefix.copy_of(wineprefix.template(), os.path.join(work, "prefix"))
-    folder = prefix.install_programs([probe])
-    trail = os.path.join(folder, "entry_probe.txt")
-    with wineprefix.Display():
-        rc = prefix.run(["C:\\windows\\qttest\\entry_probe.exe", "alpha", "beta"], cwd=folder, timeout=300)
-    text = open(trail, encoding="latin-1").read() if os.path.exists(trail) else "(no trail written)"
+    # Wine runs as the ordinary user the set-up made, in a folder it owns.
+    owned = wineprefix.work_folder("audit")
+    try:
+        prefix = wineprefix.Prefix.copy_of(wineprefix.template(), os.path.join(owned, "prefix"))
+        folder = prefix.install_programs([probe])
+        trail = os.path.join(folder, "entry_probe.txt")
+        with wineprefix.Display():
+            rc = prefix.run(["C:\\windows\\qttest\\entry_probe.exe", "alpha", "beta"], cwd=folder, timeout=300)
+        text = open(trail, encoding="latin-1").read() if os.path.exists(trail) else "(no trail written)"
+    finally:
+        shutil.rmtree(owned, ignore_errors=True)
     check("entry point: WinMain saw constructors run, its instance and its arguments (exit code 42)", rc == 42,
           "exit code %s, trail %s" % (rc, text))
     parts = text.split("|")
@@ -225,7 +230,7 @@ def main():
     try:
         run_mutations(emulator, work)
         run_ordinal_and_resource(emulator, work)
-        run_entry_probe(os.path.join(probes, "entry_probe.exe"), work)
+        run_entry_probe(os.path.join(probes, "entry_probe.exe"))
     finally:
         shutil.rmtree(work, ignore_errors=True)
     passed = sum(results)

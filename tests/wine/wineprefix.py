@@ -4,21 +4,94 @@
     wineprefix.py template      prints the path of the prepared template
                                 prefix, creating it first if needed
 
+    wineprefix.py user          prints the name of the user Wine runs as
+
+Wine runs as an ordinary user, as Windows programs run for a user who may
+not overwrite read-only files: Wine running as root passes every permission
+check (it overwrites read-only files, for one). Started as root, the runs
+play the user QT_WINE_USER (default "qtwine", which scripts/setup.sh
+creates); started as anyone else, they run as that caller. QT_WINE_USER=root
+gives the old, privileged runs back, for comparison only. The runner itself
+stays the caller: it lays out prefixes and drives, hands them to the user
+(`give`), and only Wine and its server run as the user (`as_user`).
+
 Creating a prefix is slow (minutes where Wine's 32-bit side runs through the
-user-mode emulator), so one template is kept in QT_WINE_CACHE (default
-/var/cache/qtonal-wine) and every test run works on a copy of it. Set-up of
-a scenario (Windows version, drives, registry) is written straight into the
-prefix's registry files while no Wine process runs: Wine reads them when its
-server starts, and no slow Wine process is needed for it.
+user-mode emulator), so one template per user is kept in QT_WINE_CACHE
+(default: .cache/qtonal-wine in the Wine user's home, owned by that user) and
+every test run works on a copy of it. Set-up of a scenario (Windows version,
+drives, registry) is written straight into the prefix's registry files while
+no Wine process runs: Wine reads them when its server starts, and no slow
+Wine process is needed for it.
 """
+import fcntl
 import os
+import pwd
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
-CACHE = os.environ.get("QT_WINE_CACHE", "/var/cache/qtonal-wine")
 TEMPLATE_VERSION = "1"
+DEFAULT_USER = "qtwine"
+
+
+def user():
+    """The account Wine runs as: (name, uid, gid, home)."""
+    if os.geteuid() == 0:
+        name = os.environ.get("QT_WINE_USER") or DEFAULT_USER
+        try:
+            entry = pwd.getpwnam(name)
+        except KeyError:
+            raise SystemExit("wine: no user %s to run Wine as: run scripts/setup.sh first" % name)
+    else:
+        entry = pwd.getpwuid(os.geteuid())
+        wanted = os.environ.get("QT_WINE_USER")
+        if wanted and wanted != entry.pw_name:
+            raise SystemExit("wine: only root can run Wine as %s (QT_WINE_USER)" % wanted)
+    return entry.pw_name, entry.pw_uid, entry.pw_gid, entry.pw_dir
+
+
+def _switching():
+    return user()[1] != os.geteuid()
+
+
+def as_user(command):
+    """COMMAND, run as the Wine user with that user's own home and nothing
+    of the caller's per-user folders."""
+    if not _switching():
+        return list(command)
+    name, uid, gid, home = user()
+    return (["setpriv", "--reuid=%d" % uid, "--regid=%d" % gid, "--init-groups",
+             "env", "-u", "XDG_RUNTIME_DIR", "-u", "XDG_CACHE_HOME", "-u", "XDG_CONFIG_HOME",
+             "-u", "XDG_DATA_HOME", "-u", "TMPDIR", "HOME=" + home, "USER=" + name, "LOGNAME=" + name]
+            + list(command))
+
+
+def give(*paths):
+    """Hands folders (and everything below them) to the Wine user, so that
+    Wine can write there as Windows lets a user: read-only files stay
+    read-only, because they lack the write permission."""
+    if not _switching():
+        return
+    _name, uid, gid, _home = user()
+    for path in paths:
+        subprocess.run(["chown", "-R", "%d:%d" % (uid, gid), path], check=True)
+
+
+def work_folder(label):
+    """A fresh temporary folder the Wine user owns (the build tree may not
+    be reachable for that user)."""
+    path = tempfile.mkdtemp(prefix="qt-wine-%s-" % label)
+    os.chmod(path, 0o755)
+    give(path)
+    return path
+
+
+def cache():
+    if os.environ.get("QT_WINE_CACHE"):
+        return os.environ["QT_WINE_CACHE"]
+    return os.path.join(user()[3], ".cache", "qtonal-wine")
 
 
 def wine_env(prefix):
@@ -29,8 +102,8 @@ def wine_env(prefix):
 
 def stop_server(prefix):
     env = wine_env(prefix)
-    subprocess.run(["wineserver", "-k"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    subprocess.run(["wineserver", "-w"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(as_user(["wineserver", "-k"]), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(as_user(["wineserver", "-w"]), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
 def reg_quote(text):
@@ -40,6 +113,7 @@ def reg_quote(text):
 class Prefix:
     def __init__(self, path):
         self.path = path
+        self.mapped = []  # folders mapped as drives, handed to the user with the prefix
 
     @classmethod
     def copy_of(cls, template, path):
@@ -85,6 +159,8 @@ class Prefix:
         if os.path.lexists(link):
             os.remove(link)
         os.symlink(os.path.abspath(target) if target else "/nonexistent/qt-no-medium-" + letter, link)
+        if target:
+            self.mapped.append(os.path.abspath(target))
         self.set_string("HKLM\\Software\\Wine\\Drives", letter + ":", kind)
 
     def drive_c(self, *parts):
@@ -105,17 +181,19 @@ class Prefix:
         """Runs a Windows program; returns its exit code, or None on time-out.
         Leaves no Wine process behind."""
         stop_server(self.path)
+        # Whatever the set-up wrote (as the caller) becomes the user's.
+        give(self.path, *self.mapped)
         full_env = wine_env(self.path)
         if env:
             full_env.update(env)
-        proc = subprocess.Popen(["wine"] + args, cwd=cwd, env=full_env,
+        proc = subprocess.Popen(as_user(["wine"] + args), cwd=cwd, env=full_env,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         try:
             rc = proc.wait(timeout=timeout)
             # Programs the run started (a setup program) may still be at
             # work: the server ends once the last of them has ended.
             try:
-                subprocess.run(["wineserver", "-w"], env=full_env, timeout=60,
+                subprocess.run(as_user(["wineserver", "-w"]), env=full_env, timeout=60,
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             except subprocess.TimeoutExpired:
                 pass
@@ -126,16 +204,18 @@ class Prefix:
         finally:
             stop_server(self.path)
 
-    def run_robot(self, script, program, deadline_ms, folder=PROGRAMS, extra_args=()):
-        """Runs PROGRAM beside the UI robot; returns the robot's transcript lines."""
+    def run_robot(self, script, program, deadline_ms, folder=PROGRAMS, extra_args=(), env=None, timeout=None):
+        """Runs PROGRAM beside the UI robot; returns the robot's transcript
+        lines. TIMEOUT (seconds) ends everything; by default a minute after
+        the robot's deadline."""
         work = self.drive_c(*folder.split("/"))
         with open(os.path.join(work, "script.txt"), "w", encoding="latin-1", newline="\r\n") as f:
-            f.write("\n".join(script) + "\n")
+            f.write("".join(line + "\n" for line in script))
         transcript = os.path.join(work, "transcript.txt")
         if os.path.exists(transcript):
             os.remove(transcript)
         rc = self.run(["C:\\%s\\robot.exe" % folder.replace("/", "\\"), "script.txt", "transcript.txt", str(deadline_ms), program]
-                      + list(extra_args), cwd=work, timeout=deadline_ms / 1000 + 60)
+                      + list(extra_args), cwd=work, timeout=timeout or deadline_ms / 1000 + 60, env=env)
         lines = []
         if os.path.exists(transcript):
             with open(transcript, encoding="latin-1") as f:
@@ -146,21 +226,33 @@ class Prefix:
 
 
 def template():
-    """The prepared template prefix, created on first use."""
-    path = os.path.join(CACHE, "prefix-v" + TEMPLATE_VERSION)
+    """The Wine user's prepared template prefix, created on first use; runs
+    that start together wait for the one that creates it."""
+    folder = cache()
+    path = os.path.join(folder, "prefix-v" + TEMPLATE_VERSION)
     if os.path.exists(os.path.join(path, ".qt-ready")):
         return path
-    print("wine: preparing a 32-bit prefix in %s (once; this takes minutes)" % path, flush=True)
-    if os.path.exists(path):
-        shutil.rmtree(path)
-    os.makedirs(CACHE, exist_ok=True)
-    env = wine_env(path)
-    env["WINEDLLOVERRIDES"] = "mscoree=d;mshtml=d"
-    with Display():
-        subprocess.run(["wineboot", "-i"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                       timeout=3600)
-        stop_server(path)
-    configure(path)
+    # The user makes its own folders, so that it owns every level it created.
+    subprocess.run(as_user(["mkdir", "-p", folder]), check=True)
+    lock = os.open(folder, os.O_RDONLY)  # the folder itself is the lock
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(os.path.join(path, ".qt-ready")):
+            return path
+        print("wine: preparing a 32-bit prefix in %s for %s (once; this takes minutes)" % (path, user()[0]),
+              flush=True)
+        if os.path.exists(path):
+            shutil.rmtree(path)
+        env = wine_env(path)
+        env["WINEDLLOVERRIDES"] = "mscoree=d;mshtml=d"
+        with Display():
+            subprocess.run(as_user(["wineboot", "-i"]), env=env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=3600)
+            stop_server(path)
+        configure(path)
+        give(path)
+    finally:
+        os.close(lock)
     return path
 
 
@@ -182,8 +274,9 @@ def configure(path):
 
 
 class Display:
-    """A private Xvfb display for the duration of a block, unless
-    QT_WINE_DISPLAY names one to use (to watch or click through a run)."""
+    """A private Xvfb display for the duration of a block, the Wine user's
+    own, unless QT_WINE_DISPLAY names one to use (to watch or click through a
+    run; that user must be let in, e.g. xhost +SI:localuser:qtwine)."""
 
     def __enter__(self):
         self.proc = None
@@ -194,7 +287,11 @@ class Display:
         for n in range(91, 160):
             if not os.path.exists("/tmp/.X11-unix/X%d" % n) and not os.path.exists("/tmp/.X%d-lock" % n):
                 break
-        self.proc = subprocess.Popen(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        # The display belongs to the Wine user, as a user's own session does.
+        if os.geteuid() == 0 and not os.path.isdir("/tmp/.X11-unix"):
+            os.makedirs("/tmp/.X11-unix", exist_ok=True)
+            os.chmod("/tmp/.X11-unix", 0o1777)
+        self.proc = subprocess.Popen(as_user(["Xvfb", ":%d" % n, "-screen", "0", "1024x768x24", "-nolisten", "tcp"]),
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         for _ in range(100):
             if os.path.exists("/tmp/.X11-unix/X%d" % n):
@@ -217,6 +314,9 @@ class Display:
 if __name__ == "__main__":
     if sys.argv[1:] == ["template"]:
         print(template())
+        sys.exit(0)
+    if sys.argv[1:] == ["user"]:
+        print(user()[0])
         sys.exit(0)
     print(__doc__)
     sys.exit(2)

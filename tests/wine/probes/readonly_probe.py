@@ -4,27 +4,30 @@
     readonly_probe.py WIN32_BUILD_DIR [USER]
 
 Runs FileProbe.exe (file_probe.cpp) in a fresh copy of the prepared prefix,
-once as root and once as USER (default: nobody), and prints its answers and
-the lines the Setup.exe stand-in wrote to C:\\qt-started.txt. Root matters:
-Wine maps read-only to the Unix write permission, which root ignores.
+once as root and once as USER (default: the user the Wine runs play, see
+wineprefix.py), and prints its answers and the lines the Setup.exe stand-in
+wrote to C:\\qt-started.txt. Root matters: Wine maps read-only to the Unix
+write permission, which root ignores. Run it as root.
 """
 import os
 import shutil
-import subprocess
 import sys
-import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 import wineprefix  # noqa: E402
 
 
-def probe(build, user):
-    work = tempfile.mkdtemp(prefix="qt-probe-")
-    os.chmod(work, 0o755)
+def probe(build, template, user):
+    os.environ["QT_WINE_USER"] = user  # wineprefix runs Wine as this user
+    work = wineprefix.work_folder("probe")
     try:
-        prefix = wineprefix.Prefix.copy_of(wineprefix.template(), os.path.join(work, "prefix"))
+        prefix = wineprefix.Prefix.copy_of(template, os.path.join(work, "prefix"))
+        if user == "root":
+            # The template names its user's server folder, which root's
+            # server will not use: root's Wine makes a folder of its own.
+            os.remove(os.path.join(prefix.path, "wineserver"))
         base = prefix.drive_c("probe")
-        standin = os.path.join(build, "tests", "wine", "standins", "Setup.exe")
+        standin = os.path.join(build, "tests", "wine", "standins", "installer", "Setup.exe")
         os.makedirs(os.path.join(base, "src"))
         os.makedirs(os.path.join(base, "dst"))
         os.makedirs(os.path.join(base, "My Dir"))
@@ -35,22 +38,10 @@ def probe(build, user):
             f.write("writable source")
         shutil.copy(standin, os.path.join(base, "My Dir", "Setup.exe"))
         shutil.copy(standin, os.path.join(base, "My.exe"))
-        shutil.copy(os.path.join(build, "tests", "wine", "standins", "FileProbe.exe"), base)
+        shutil.copy(os.path.join(build, "tests", "wine", "probes", "FileProbe.exe"), base)
         prefix.set_version("FileProbe.exe", "win98")
-        home = os.path.join(work, "home")
-        os.makedirs(home)
-        command = ["wine", "C:\\probe\\FileProbe.exe"]
-        wait = ["wineserver", "-w"]
-        if user != "root":
-            subprocess.run(["chown", "-R", user, work], check=True)
-            drop = ["setpriv", "--reuid=" + user, "--regid=" + str(_gid(user)), "--clear-groups", "env"]
-            command = drop + command
-            wait = drop + wait
         with wineprefix.Display():
-            env = wineprefix.wine_env(prefix.path)
-            env.update(HOME=home, TMPDIR=home)
-            subprocess.run(command, env=env, timeout=300, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-            subprocess.run(wait, env=env, timeout=60)
+            prefix.run(["C:\\probe\\FileProbe.exe"], cwd=base, timeout=300)
         print("=== as %s" % user)
         with open(os.path.join(base, "out.txt")) as f:
             print(f.read().rstrip())
@@ -63,18 +54,18 @@ def probe(build, user):
         shutil.rmtree(work, ignore_errors=True)
 
 
-def _gid(user):
-    import pwd
-    return pwd.getpwnam(user).pw_gid
-
-
 def main():
     if len(sys.argv) < 2:
         print(__doc__)
         return 2
+    if os.geteuid() != 0:
+        print("readonly_probe.py compares root with an ordinary user: run it as root")
+        return 2
     build = os.path.abspath(sys.argv[1])
-    probe(build, "root")
-    probe(build, sys.argv[2] if len(sys.argv) > 2 else "nobody")
+    user = sys.argv[2] if len(sys.argv) > 2 else wineprefix.user()[0]
+    template = wineprefix.template()  # the ordinary user's; root runs on a copy it owns
+    probe(build, template, "root")
+    probe(build, template, user)
     return 0
 
 

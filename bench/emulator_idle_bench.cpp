@@ -2,7 +2,7 @@
 // WinMain registers with a driver that never queues a call, and its thread
 // sleeps alertably for the given number of seconds (default 5).
 //
-//   emulator_idle [seconds]
+//   bench_emulator_idle [seconds]
 #include <windows.h>
 #include <mmsystem.h>
 

@@ -1,0 +1,127 @@
+#!/usr/bin/env python3
+"""The Wine runners without Wine (a ctest of the native build): their
+known-gap verdicts and closing lines (known_gaps.py), and how they read
+scenario files."""
+import contextlib
+import io
+import os
+import re
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import known_gaps  # noqa: E402
+import run_emulator_scenarios  # noqa: E402
+import run_installer_scenarios  # noqa: E402
+
+# What scripts/test-all.sh counts.
+CLOSING = re.compile(r"^[0-9]+ passed, [0-9]+ failed$")
+GAPS = re.compile(r"^[0-9]+ known gaps?$")
+
+
+def record(tally, *args):
+    out = io.StringIO()
+    with contextlib.redirect_stdout(out):
+        verdict = tally.record(*args)
+    return verdict, out.getvalue()
+
+
+class TallyTest(unittest.TestCase):
+    def test_unmarked_scenarios_pass_or_fail_on_their_result(self):
+        tally = known_gaps.Tally()
+        self.assertEqual(record(tally, "a", True, "")[0], "PASS")
+        self.assertEqual(record(tally, "b", False, "")[0], "FAIL")
+        self.assertEqual((tally.passed, tally.failed, tally.gaps), (1, 1, 0))
+
+    def test_a_marked_scenario_that_differs_is_a_known_gap_with_its_reason(self):
+        tally = known_gaps.Tally()
+        verdict, line = record(tally, "copy_attributes", False, "Wine keeps the old mode")
+        self.assertEqual(verdict, "GAP")
+        self.assertEqual(line, "GAP copy_attributes: Wine keeps the old mode\n")
+        self.assertEqual((tally.passed, tally.failed, tally.gaps), (0, 0, 1))
+
+    def test_a_marked_scenario_that_agrees_fails_as_mended(self):
+        tally = known_gaps.Tally()
+        verdict, line = record(tally, "copy_attributes", True, "Wine keeps the old mode")
+        self.assertEqual(verdict, "FAIL")
+        self.assertIn("known gap mended", line)
+        self.assertIn("Wine keeps the old mode", line)
+        self.assertEqual((tally.passed, tally.failed, tally.gaps), (0, 1, 0))
+
+    def test_closing_lines_are_the_gap_count_then_the_counted_line(self):
+        tally = known_gaps.Tally()
+        self.assertEqual(tally.closing_lines(), ["0 known gaps", "0 passed, 0 failed"])
+        record(tally, "a", True, "")
+        record(tally, "b", False, "why")
+        self.assertEqual(tally.closing_lines(), ["1 known gap", "1 passed, 0 failed"])
+        self.assertRegex(tally.closing_lines()[0], GAPS)
+        self.assertRegex(tally.closing_lines()[1], CLOSING)
+        self.assertNotRegex(tally.closing_lines()[0], CLOSING)
+
+
+class GapLineTest(unittest.TestCase):
+    def test_gap_lines_name_a_platform_and_a_reason(self):
+        self.assertEqual(known_gaps.gap_of(["gap", "wine", "why"]), "why")
+        self.assertEqual(known_gaps.gap_of(["gap", "winsim", "why"]), "")
+        for bad in (["gap", "windows", "why"], ["gap", "wine", ""], ["gap", "wine"], ["exit", "0"]):
+            self.assertIsNone(known_gaps.gap_of(bad), bad)
+
+    def prepare(self, *lines):
+        parsed = [(n, line.split("\t")) for n, line in enumerate(lines, 1)]
+        return run_installer_scenarios.prepare(parsed, machine=None)
+
+    def test_the_installer_runner_takes_the_wine_gap_of_a_scenario(self):
+        script, expected, _starts, _outcomes, gap = self.prepare("gap\twine\tWine differs", "exit\t0")
+        self.assertEqual(gap, "Wine differs")
+        self.assertEqual(expected, ["exit\t0"])
+        self.assertEqual(script, [])
+
+    def test_a_gap_of_the_simulation_leaves_the_wine_run_as_it_is(self):
+        self.assertEqual(self.prepare("gap\twinsim\twinsim differs", "exit\t0")[4], "")
+
+    def test_a_misspelt_gap_line_is_refused(self):
+        with self.assertRaisesRegex(ValueError, "line 1 not understood"):
+            self.prepare("gap\twindows\twhy")
+
+
+class EmulatorScenarioTest(unittest.TestCase):
+    def read(self, *lines):
+        with tempfile.NamedTemporaryFile("w", suffix=".scn", delete=False, encoding="latin-1") as f:
+            f.write("".join(line + "\n" for line in lines))
+        try:
+            return run_emulator_scenarios.Scenario(f.name)
+        finally:
+            os.remove(f.name)
+
+    def test_every_scenario_of_the_folder_reads(self):
+        paths = run_emulator_scenarios.scenario_paths([])
+        self.assertGreaterEqual(len(paths), 8)
+        for path in paths:
+            s = run_emulator_scenarios.Scenario(path)
+            self.assertTrue(s.title, path)
+            self.assertTrue(s.transcript, path)
+
+    def test_boxes_make_the_robot_script_and_the_expected_transcript(self):
+        s = self.read("box\tQTMPU\tFail\tOK\tOK", "exit\t0")
+        self.assertEqual(s.script, ["box\tOK"])
+        self.assertEqual(s.transcript, ["box\tQTMPU\tFail\tOK\tOK", "exit\t0"])
+
+    def test_message_runs_expand_in_order_between_the_named_calls(self):
+        s = self.read("synth\tStartMidi", "messages\t00FFFFFE\t3", "synth\tStopMidi")
+        self.assertEqual(s.synth, ["StartMidi", "MidiMessage 00FFFFFE", "MidiMessage 00FFFFFF",
+                                   "MidiMessage 01000000", "StopMidi"])
+
+    def test_a_gap_for_wine_is_taken_and_one_for_winsim_is_not(self):
+        self.assertEqual(self.read("gap\twine\twhy", "exit\t0").gap, "why")
+        self.assertEqual(self.read("gap\twinsim\twhy", "exit\t0").gap, "")
+
+    def test_lines_not_understood_are_refused_with_their_place(self):
+        for bad in ("library\tOTHER.DLL", "deadline\tsoon\t120", "device\tmany\t.*", "versions\twin98",
+                    "box\tQTMPU\tFail\tOK"):
+            with self.assertRaisesRegex(ValueError, r"\.scn:2: line not understood", msg=bad):
+                self.read("exit\t0", bad)
+
+
+if __name__ == "__main__":
+    unittest.main()
