@@ -28,6 +28,12 @@ using qfuzz::Fail;
 using qfuzz::Require;
 using qfuzz::RequireSame;
 
+// Bounds on what one input decodes: a tree of a dozen entries per drive
+// (two long names already reach past 259 characters) and a dozen actions per
+// showing keep an input short, so that the fuzzer runs many of them.
+const size_t kMaxEntries = 12;
+const int kMaxActions = 12;
+
 // A folder or file name as the host can hold it: any bytes but '/' and NUL,
 // at most 255 of them. Many are names Windows cannot address (the platform
 // hides them); some are long enough to push a path past 259 characters.
@@ -52,7 +58,7 @@ std::string HostName(FuzzedDataProvider& in) {
 void BuildTree(FuzzedDataProvider& in, const std::string& base) {
   std::vector<std::string> folders = {base};
   bool chain = in.ConsumeIntegralInRange(0, 3) == 0;
-  size_t entries = in.ConsumeIntegralInRange<size_t>(0, 24);
+  size_t entries = in.ConsumeIntegralInRange<size_t>(0, kMaxEntries);
   for (size_t i = 0; i < entries; ++i) {
     const std::string& parent = chain ? folders.back() : folders[in.ConsumeIntegralInRange<size_t>(0, folders.size() - 1)];
     std::string path = parent + "/" + HostName(in);
@@ -208,7 +214,7 @@ void Run(FuzzedDataProvider& in) {
       model.Init();
       Compare(user, model, dialog, "initialisation");
       for (int action = 0;; ++action) {
-        int kind = action >= 40 ? 0 : in.ConsumeIntegralInRange(0, 9);
+        int kind = action >= kMaxActions ? 0 : in.ConsumeIntegralInRange(0, 9);
         switch (kind) {
           case 0: {  // the end: OK, Enter, Cancel, Escape or Close
             int how = in.ConsumeIntegralInRange(0, 4);
