@@ -14,6 +14,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -78,9 +79,19 @@ struct Model {
   int selection = -1;
   std::string field;
   std::string path;
+  // Listings taken so far in this run, by folder: the tree does not change
+  // while the dialogs run, and searching again cost as much as the dialog's
+  // own search.
+  std::map<std::string, std::vector<std::string>>* listings = nullptr;
+
+  std::vector<std::string> Listing(const std::string& folder) {
+    auto known = listings->find(folder);
+    if (known != listings->end()) return known->second;
+    return (*listings)[folder] = Search(folder);
+  }
 
   // The folder lines of a listing, from the platform's search.
-  static std::vector<std::string> Listing(const std::string& folder) {
+  static std::vector<std::string> Search(const std::string& folder) {
     std::vector<std::string> lines;
     if (folder.size() + 3 >= MAX_PATH) return lines;  // the pattern does not fit
     WIN32_FIND_DATAA found;
@@ -198,15 +209,19 @@ void Run(FuzzedDataProvider& in) {
     BuildTree(in, host);
     winsim::MapDrive(letter, type, host);
   }
+  // The dialog only reads the trees: their listings are kept from here on.
+  winsim::FreezeHostFolders();
   DriveList drives;
   ListDrives(&drives);
   std::vector<std::string> before;
   for (int i = 0; i < drives.Count(); ++i) before.push_back(drives.At(i));
 
   int showings = in.ConsumeIntegralInRange(1, 3);
+  std::map<std::string, std::vector<std::string>> listings;
   for (int showing = 0; showing < showings; ++showing) {
     Model model;
     model.roots = before;
+    model.listings = &listings;
     CSourceDirDlg dialog(drives);
     INT_PTR expectedResult = IDCANCEL;
     std::string expectedPath;

@@ -273,6 +273,8 @@ void Run(FuzzedDataProvider& in) {
   winsim::Reset();
   Story story;
   BuildMachine(in, &story);
+  // The phases only read the drives: their listings are kept from here on.
+  winsim::FreezeHostFolders();
 
   OsKind os = ClassifyOs();
   User user{&in, &story, os, 0, false, {}, {}};
