@@ -7,6 +7,12 @@ if(QT_SANITIZE AND NOT WIN32)
   add_compile_options(-fsanitize=${QT_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${QT_SANITIZE})
 endif()
+# A fuzz build counts coverage only where this list (clang's format) allows;
+# empty counts it everywhere.
+set(QT_FUZZ_COVERAGE_IGNORE "" CACHE FILEPATH "Code left without coverage counters in a fuzz build")
+if(QT_FUZZ_COVERAGE_IGNORE)
+  add_compile_options(-fsanitize-coverage-ignorelist=${QT_FUZZ_COVERAGE_IGNORE})
+endif()
 
 if(WIN32)
   # Oldest Win32 the headers allow; ANSI forms only.

@@ -14,6 +14,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,12 @@ namespace {
 using qfuzz::Fail;
 using qfuzz::Require;
 using qfuzz::RequireSame;
+
+// Bounds on what one input decodes: a tree of a dozen entries per drive
+// (two long names already reach past 259 characters) and a dozen actions per
+// showing keep an input short, so that the fuzzer runs many of them.
+const size_t kMaxEntries = 12;
+const int kMaxActions = 12;
 
 // A folder or file name as the host can hold it: any bytes but '/' and NUL,
 // at most 255 of them. Many are names Windows cannot address (the platform
@@ -52,7 +59,7 @@ std::string HostName(FuzzedDataProvider& in) {
 void BuildTree(FuzzedDataProvider& in, const std::string& base) {
   std::vector<std::string> folders = {base};
   bool chain = in.ConsumeIntegralInRange(0, 3) == 0;
-  size_t entries = in.ConsumeIntegralInRange<size_t>(0, 24);
+  size_t entries = in.ConsumeIntegralInRange<size_t>(0, kMaxEntries);
   for (size_t i = 0; i < entries; ++i) {
     const std::string& parent = chain ? folders.back() : folders[in.ConsumeIntegralInRange<size_t>(0, folders.size() - 1)];
     std::string path = parent + "/" + HostName(in);
@@ -72,9 +79,19 @@ struct Model {
   int selection = -1;
   std::string field;
   std::string path;
+  // Listings taken so far in this run, by folder: the tree does not change
+  // while the dialogs run, and searching again cost as much as the dialog's
+  // own search.
+  std::map<std::string, std::vector<std::string>>* listings = nullptr;
+
+  std::vector<std::string> Listing(const std::string& folder) {
+    auto known = listings->find(folder);
+    if (known != listings->end()) return known->second;
+    return (*listings)[folder] = Search(folder);
+  }
 
   // The folder lines of a listing, from the platform's search.
-  static std::vector<std::string> Listing(const std::string& folder) {
+  static std::vector<std::string> Search(const std::string& folder) {
     std::vector<std::string> lines;
     if (folder.size() + 3 >= MAX_PATH) return lines;  // the pattern does not fit
     WIN32_FIND_DATAA found;
@@ -192,15 +209,19 @@ void Run(FuzzedDataProvider& in) {
     BuildTree(in, host);
     winsim::MapDrive(letter, type, host);
   }
+  // The dialog only reads the trees: their listings are kept from here on.
+  winsim::FreezeHostFolders();
   DriveList drives;
   ListDrives(&drives);
   std::vector<std::string> before;
   for (int i = 0; i < drives.Count(); ++i) before.push_back(drives.At(i));
 
   int showings = in.ConsumeIntegralInRange(1, 3);
+  std::map<std::string, std::vector<std::string>> listings;
   for (int showing = 0; showing < showings; ++showing) {
     Model model;
     model.roots = before;
+    model.listings = &listings;
     CSourceDirDlg dialog(drives);
     INT_PTR expectedResult = IDCANCEL;
     std::string expectedPath;
@@ -208,7 +229,7 @@ void Run(FuzzedDataProvider& in) {
       model.Init();
       Compare(user, model, dialog, "initialisation");
       for (int action = 0;; ++action) {
-        int kind = action >= 40 ? 0 : in.ConsumeIntegralInRange(0, 9);
+        int kind = action >= kMaxActions ? 0 : in.ConsumeIntegralInRange(0, 9);
         switch (kind) {
           case 0: {  // the end: OK, Enter, Cancel, Escape or Close
             int how = in.ConsumeIntegralInRange(0, 4);

@@ -222,6 +222,36 @@ TEST_F(FilesTest, MediumCanBeTakenOutAndPutBack) {
   EXPECT_EQ(OpenError("D:\\a.txt"), 0u);
 }
 
+// Frozen host folders: what the platform saw stays, a change behind its back
+// is not seen, and each of its own writes is seen at once.
+TEST_F(FilesTest, FrozenHostFoldersKeepWhatWasSeenUntilThePlatformWrites) {
+  winsim::MapDrive('D', winsim::kDriveFixed, Folder("d"));
+  File("d/a.txt");
+  winsim::FreezeHostFolders();
+  EXPECT_EQ(Search("D:\\*.*"), (std::vector<std::string>{"a.txt"}));
+  File("d/b.txt");                       // behind the platform's back
+  fs::remove(fs::path(root_) / "d/a.txt");
+  EXPECT_EQ(Search("D:\\*.*"), (std::vector<std::string>{"a.txt"}));
+  EXPECT_EQ(GetFileAttributesA("D:\\a.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(OpenError("D:\\b.txt"), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+  // The platform's own folder creation drops what was kept.
+  ASSERT_TRUE(CreateDirectoryA("D:\\made", nullptr));
+  EXPECT_EQ(Search("D:\\*.*"), (std::vector<std::string>{"b.txt", "made"}));
+  EXPECT_EQ(OpenError("D:\\b.txt"), 0u);
+  // So does an attribute change: the new attributes show at once.
+  ASSERT_TRUE(SetFileAttributesA("D:\\b.txt", FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(GetFileAttributesA("D:\\b.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY));
+  ASSERT_TRUE(SetFileAttributesA("D:\\b.txt", FILE_ATTRIBUTE_NORMAL));
+
+  // Reset ends the promise: the host is looked at again on every call.
+  winsim::Reset();
+  winsim::MapDrive('D', winsim::kDriveFixed, Folder("d"));
+  EXPECT_EQ(Search("D:\\*.*"), (std::vector<std::string>{"b.txt", "made"}));
+  File("d/c.txt");
+  EXPECT_EQ(Search("D:\\*.*"), (std::vector<std::string>{"b.txt", "c.txt", "made"}));
+}
+
 TEST_F(FilesTest, InjectedFaultsHitTheNthCallOnceOrFromThenOn) {
   winsim::MapDrive('D', winsim::kDriveCdrom, Folder("d"));
   File("d/a.txt");

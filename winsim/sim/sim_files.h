@@ -38,6 +38,14 @@ void UnmapDrive(char letter);
 // attribute changes with ERROR_WRITE_PROTECT; reading is unchanged.
 void ProtectDrive(char letter, bool writeProtected);
 
+// A promise that the host folders change only through the platform itself
+// until the next Reset: folder listings and the host's answers on what a
+// path is are then kept, and every folder creation, copy or attribute change
+// of the platform drops them. A change made behind the platform's back after
+// this call stays unseen. For tests that build their trees first and then
+// run many reads over them (the fuzz targets).
+void FreezeHostFolders();
+
 // The current folder that relative paths ("x", "\x", "C:x") resolve against;
 // "C:\" at power-on.
 void SetCurrentFolder(const std::string& windowsPath);

@@ -1,7 +1,8 @@
 // Drives, paths, folder searches, opening files for reading, and profiles.
 //
-// Drives map onto host folders. Nothing is cached: every call looks at the
-// host folder as it is now, so a test may change a medium between calls.
+// Drives map onto host folders. Nothing is cached unless a test froze the
+// host folders: every call looks at the host folder as it is now, so a test
+// may change a medium between calls.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,14 +92,41 @@ std::string StripTrailingDotsAndBlanks(const std::string& name) {
   return name.substr(0, end);
 }
 
-bool IsFolder(const std::string& host) {
-  std::error_code ec;
-  return fs::is_directory(host, ec);
+// What FreezeHostFolders keeps: each host folder's visible names, and each
+// host path's mode (-1 where nothing is). Dropped by every write of the
+// platform and by Reset.
+bool sHostFrozen = false;
+std::map<std::string, std::vector<std::string>> sKeptNames;
+std::map<std::string, long> sKeptModes;
+
+long HostMode(const std::string& host) {
+  if (sHostFrozen) {
+    auto kept = sKeptModes.find(host);
+    if (kept != sKeptModes.end()) return kept->second;
+  }
+  struct stat info;
+  long mode = ::stat(host.c_str(), &info) == 0 ? static_cast<long>(info.st_mode) : -1;
+  if (sHostFrozen) sKeptModes[host] = mode;
+  return mode;
 }
+
+bool IsFolder(const std::string& host) {
+  long mode = HostMode(host);
+  return mode != -1 && S_ISDIR(static_cast<mode_t>(mode));
+}
+
+std::vector<std::string> ListHostNames(const std::string& folder);
 
 // The visible names of a host folder, in the order searches return them:
 // case-insensitive alphabetical, ties broken by the exact bytes.
 std::vector<std::string> HostNames(const std::string& folder) {
+  if (!sHostFrozen) return ListHostNames(folder);
+  auto kept = sKeptNames.find(folder);
+  if (kept != sKeptNames.end()) return kept->second;
+  return sKeptNames[folder] = ListHostNames(folder);
+}
+
+std::vector<std::string> ListHostNames(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
@@ -346,6 +374,11 @@ void ProtectDrive(char letter, bool writeProtected) {
   drive->writeProtected = writeProtected;
 }
 
+void FreezeHostFolders() {
+  detail::HostFoldersChanged();
+  sHostFrozen = true;
+}
+
 void SetCurrentFolder(const std::string& windowsPath) {
   detail::WinPath path;
   if (detail::ParseWinPath(windowsPath, &path) != 0) Unmodelled("a current folder that is not a path: " + windowsPath);
@@ -389,11 +422,17 @@ int OpenSearchHandleCount() { return static_cast<int>(sSearchHandles.size()); }
 
 namespace detail {
 
+void HostFoldersChanged() {
+  sKeptNames.clear();
+  sKeptModes.clear();
+}
+
 DWORD HostAttributes(const std::string& name, const std::string& host) {
-  struct stat info;
-  if (::stat(host.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
-  DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  if ((info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+  long found = HostMode(host);
+  if (found == -1) return INVALID_FILE_ATTRIBUTES;
+  mode_t mode = static_cast<mode_t>(found);
+  DWORD attributes = S_ISDIR(mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
   return attributes;
 }
@@ -482,6 +521,8 @@ void ResetFiles() {
   sOpens.clear();
   sSearches.clear();
   sProfileReads.clear();
+  sHostFrozen = false;
+  HostFoldersChanged();
   // CreateFileA and CloseHandle live with the devices; they hand paths and
   // handles that are not a device's to this part.
   SetFileHandleHooks(CreateFileOnDrive, CloseFileHandle);

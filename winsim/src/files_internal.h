@@ -37,6 +37,9 @@ DWORD ResolveOnHost(const WinPath& path, std::string* host, bool* isFolder);
 // INVALID_FILE_ATTRIBUTES when the host path is gone.
 DWORD HostAttributes(const std::string& name, const std::string& host);
 
+// The platform changed the host folders: drops what FreezeHostFolders kept.
+void HostFoldersChanged();
+
 // Whether a test write-protected the drive (upper-case letter).
 bool DriveWriteProtected(char drive);
 

@@ -198,6 +198,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security) {
   if (security != nullptr) winsim::Unmodelled("CreateDirectoryA with security attributes");
   DWORD error = 0;
   if (!winsim::detail::FaultDue("CreateDirectoryA", &error)) error = CreateFolder(path);
+  winsim::detail::HostFoldersChanged();
   sFolderCreations.push_back(winsim::FolderCreateRecord{path, error == 0, error});
   if (error != 0) {
     SetLastError(error);
@@ -210,6 +211,7 @@ BOOL WINAPI CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists) {
   if (existingFile == nullptr || newFile == nullptr) winsim::Unmodelled("CopyFileA with no source or destination");
   DWORD error = 0;
   if (!winsim::detail::FaultDue("CopyFileA", &error)) error = CopyOne(existingFile, newFile, failIfExists);
+  winsim::detail::HostFoldersChanged();
   sCopies.push_back(winsim::FileCopyRecord{existingFile, newFile, failIfExists != FALSE, error == 0, error});
   if (error != 0) {
     SetLastError(error);
@@ -256,6 +258,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
       if (::chmod(host.c_str(), mode) != 0) error = ErrorOfErrno(errno);
     }
   }
+  winsim::detail::HostFoldersChanged();
   sAttributeChanges.push_back(winsim::AttributeChangeRecord{path, attributes, error == 0, error});
   if (error != 0) {
     SetLastError(error);
