@@ -342,6 +342,9 @@ EOF
   fi
 }
 
+# shellcheck source=song/song_scenarios.sh
+. "$HERE/song/song_scenarios.sh"
+
 # Every scenario, or the ones named after the build folder.
 wanted() { [ ${#ONLY[@]} -eq 0 ] || [[ " ${ONLY[*]} " == *" $1 "* ]]; }
 wanted no_library && scenario_no_library
@@ -352,6 +355,8 @@ wanted refused_silent && scenario_refused refused_silent none
 wanted idle && scenario_idle
 wanted mixer_busy && scenario_mixer_busy
 wanted playback && scenario_playback
+wanted song && scenario_song
+wanted song_flood && scenario_song_flood
 
 wine_stop
 if [ "${QT_KEEP_SCENARIOS:-0}" = 1 ]; then
