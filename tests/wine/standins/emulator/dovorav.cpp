@@ -42,7 +42,8 @@
 //   song end            log "song written N messages instants I waits W
 //                       waited_us T late_us L" (L: the latest an instant
 //                       began writing after its due time); with DOVORAV_TIMES
-//                       each wait is also an event "room MICROSECONDS"
+//                       the song's time 0 is an event "song 0" and each
+//                       wait an event "room MICROSECONDS"
 //   exit CODE           end the process with that exit code
 // The calls are queued with QueueUserAPC to the thread that registered. Each
 // queued call is a small routine of the driver's that calls the routine
@@ -152,6 +153,7 @@ void BeginSong() {
   sSong.arrivedAtOrigin = *sArrivals;
   sSong.origin = StandInNow();
   sSong.on = true;
+  RecordStandInTime(&sTimes, "song", 0, sSong.origin);
   WriteStandInLog(&sLog, "song begins");
 }
 
