@@ -7,7 +7,7 @@
         writes the trap driver stand-in's script for the song
     song.py report SONG.mid RUN_DIR OUT_DIR
         reads the run's record (RUN_DIR: writes.txt, arrivals.txt,
-        DOVORAV.LOG), writes OUT_DIR/NAME.mid (what the synthesizer received,
+        DOVORAV.LOG), writes OUT_DIR/NAME-received.mid (what the synthesizer got,
         when), OUT_DIR/NAME.wav (rendered with FluidSynth) and
         OUT_DIR/NAME.png, and prints the playback report; exit 1 when any
         message was lost, doubled or reordered, or nothing could be rendered
@@ -68,7 +68,7 @@ def report(song_path, run_dir, out_dir):
                       os.path.join(run_dir, "DOVORAV.LOG"))
     os.makedirs(out_dir, exist_ok=True)
     name = os.path.splitext(os.path.basename(song_path))[0]
-    midi_path, wav_path, png_path = (os.path.join(out_dir, name + ext) for ext in (".mid", ".wav", ".png"))
+    midi_path, wav_path, png_path = (os.path.join(out_dir, name + ext) for ext in ("-received.mid", ".wav", ".png"))
     ok = True
     say = print
     sizes = [len(group) for _, group in song.instants]
