@@ -342,7 +342,7 @@ EOF
   fi
 }
 
-# shellcheck source=song/song_scenarios.sh
+# shellcheck source=SCRIPTDIR/song/song_scenarios.sh
 . "$HERE/song/song_scenarios.sh"
 
 # Every scenario, or the ones named after the build folder.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Song scenarios of the emulator runner (tests/wine/emulator_scenarios.sh
 # sources this file and uses its helpers: make_scenario, add_mixer_proxy,
 # run_qtmpu, calls, transcript, pass, fail).

@@ -153,9 +153,8 @@ class PackingTest(unittest.TestCase):
         lines = driver_script(Two()).splitlines()
         self.assertEqual(lines[:3], ["start", "sync", "song"])
         self.assertEqual(lines[3:5], ["at 0 00643C90 00644090", "at 500000 00003C90"])
-        self.assertEqual(lines[5], "song end")
-        self.assertEqual(lines[-3:], ["stop", "sync", "wait 200", "exit 77"][-3:])
-        self.assertIn("stop", lines)
+        # The ring drains before the stop; the exit code tells the runner the script ran to its end.
+        self.assertEqual(lines[5:], ["song end", "wait 2000", "stop", "sync", "wait 200", "exit 77"])
 
 
 class ComparisonTest(unittest.TestCase):
