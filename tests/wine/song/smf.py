@@ -16,6 +16,11 @@ import mido
 CHANNEL_TYPES = ("note_off", "note_on", "polytouch", "control_change", "program_change", "aftertouch", "pitchwheel")
 
 
+# The stand-ins keep at most 262144 time records a run (standin_times.h);
+# a longer song would lose records and look like lost messages.
+MAX_MESSAGES = 250000
+
+
 class SongError(Exception):
     """The file cannot be played; the text says why."""
 
@@ -118,6 +123,9 @@ def read_song(path):
             instants.append((us, [pack(message)]))
     if not instants:
         raise SongError(f"{path}: holds no channel messages to play")
+    count = sum(len(group) for _, group in instants)
+    if count > MAX_MESSAGES:
+        raise SongError(f"{path}: {count} channel messages; a run records at most {MAX_MESSAGES}")
     return Song(path, form, len(midi.tracks), instants, skipped)
 
 

@@ -88,7 +88,8 @@ def report(song_path, run_dir, out_dir):
             say("    " + line)
     say(f"  other events skipped (not short messages): {describe_skipped(song.skipped)}")
     waits = capture.summary["waits"]
-    say(f"  writer waited for room: {waits} times, {capture.summary['waited_us'] / 1000:.1f} ms in all")
+    say(f"  writer waited for room: {waits} times, {capture.summary['waited_us'] / 1000:.1f} ms in all "
+        f"(each instant began writing at most {capture.summary['late_us'] / 1000:.1f} ms after its time)")
     delays = capture.delays_us()
     if delays:
         median, p99, top = percentiles([d / 1000 for d in delays])

@@ -107,6 +107,7 @@ class ReadingTest(unittest.TestCase):
             ("cut.mid", smf(0, 96, b"\x00\x90\x3c\x64" + END)[:-6], "not a readable"),
             ("silent.mid", smf(0, 96, b"\x00" + tempo(500000) + END), "no channel messages"),
             ("data.mid", smf(0, 96, b"\x00\x90\x3c\xe4" + END), "not a readable"),
+            ("huge.mid", smf(0, 96, b"\x00\x90\x3c\x64" + b"\x00\x3c\x64" * 250000 + END), "at most"),
         ]
         for name, data, reason in cases:
             with self.subTest(name):
