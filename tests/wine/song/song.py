@@ -31,7 +31,7 @@ def render(midi_path, wav_path):
     """FluidSynth, offline, 44.1 kHz; None when it worked, else the reason."""
     if not os.path.exists(SOUNDFONT):
         return f"no soundfont at {SOUNDFONT} (Debian package timgm6mb-soundfont)"
-    done = subprocess.run(["fluidsynth", "-ni", "-q", "-r", "44100", "-g", "0.7", "-F", wav_path, SOUNDFONT, midi_path],
+    done = subprocess.run(["fluidsynth", "-ni", "-q", "-r", "44100", "-g", "0.5", "-F", wav_path, SOUNDFONT, midi_path],
                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     if done.returncode != 0 or not os.path.exists(wav_path):
         return f"fluidsynth failed ({done.returncode}): {done.stdout.strip()[-300:]}"
