@@ -52,6 +52,15 @@ say "phase G against cp, $rounds rounds"
 if [ -f "$win32_build/emulator/Qtmpu.exe" ] && command -v wine >/dev/null; then
   say "under Wine with $win32_build"
   "$root/bench/wine_timer.sh" "$win32_build" ${1:+"$1"} >"$out/wine.txt" || say "Wine rows not measured"
+  say "the bundled song under Wine"
+  /usr/bin/python3 "$root/tests/songs/make_song.py" "$out/ring_buffer_blues.mid"
+  # The song's report leaves its row in the output folder.
+  if QT_SONG="$out/ring_buffer_blues.mid" QT_SONG_OUT="$out/song" \
+    python3 "$root/tests/wine/run_emulator_scenarios.py" "$win32_build" song >"$out/song.txt" 2>    bash "$root/tests/wine/emulator_scenarios.sh" "$win32_build" song >"$out/song.txt" 2>&1; then1; then
+    cat "$out/song/row.md" >>"$out/wine.txt"
+  else
+    say "song row not measured: $(tail -3 "$out/song.txt" | tr '\n' ' ')"
+  fi
 fi
 
 python3 - "$out" "$timer_s" "$idle_s" <<'PY'

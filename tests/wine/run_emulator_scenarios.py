@@ -16,13 +16,16 @@ Prints one line per scenario ("PASS name: title", "FAIL name: why" or
 "GAP name: reason", known_gaps.py), then "K known gaps" and the closing line
 "N passed, M failed". Exits non-zero when any scenario fails.
 
-Environment: QT_KEEP_SCENARIOS=1 keeps the scenario folders for a look
-afterwards; QT_WINE_TIME_SCALE multiplies every deadline (default 1, or 2
+Environment: QT_SONG names the MIDI file a `song` scenario plays instead of
+its own, QT_SONG_OUT the folder for its WAV, PNG and received MIDI file
+(default WIN32_BUILD_DIR/song); QT_KEEP_SCENARIOS=1 keeps the scenario
+folders for a look afterwards; QT_WINE_TIME_SCALE multiplies every deadline (default 1, or 2
 where 32-bit programs run through the i386 user-mode emulator).
 """
 import os
 import re
 import shutil
+import subprocess
 import sys
 import threading
 import time
@@ -35,6 +38,9 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 SCENARIOS = os.path.join(HERE, "emulator_scenarios")
 REAL_WINMM = "/usr/lib/i386-linux-gnu/wine/i386-windows/winmm.dll"
 LIBRARIES = ("WTSYNTH.DLL", "WTSYNTH_NOLOADDLS.DLL")
+ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
+SONG_PY = ["/usr/bin/python3", os.path.join(HERE, "song", "song.py")]
+MAKE_SONG = ["/usr/bin/python3", os.path.join(ROOT, "tests", "songs", "make_song.py")]
 
 
 class Scenario:
@@ -57,6 +63,8 @@ class Scenario:
         self.idle_percent = None
         self.off_main_thread = False
         self.gap = ""
+        self.song = None           # "short" or a MIDI file below the checkout
+        self.has_deadline = False
         with open(path, encoding="latin-1") as f:
             for number, text in enumerate(f, 1):
                 text = text.rstrip("\r\n")
@@ -80,8 +88,14 @@ class Scenario:
             self.answer = f[1]
         elif verb == "driver" and n == 2:
             self.driver.append(f[1])
+        elif verb == "instant" and n == 4 and f[1].isdigit() and f[3].isdigit():
+            first = int(f[2], 16)
+            self.driver.append("at %s %s" % (f[1], " ".join("%08X" % (first + i) for i in range(int(f[3])))))
+        elif verb == "song" and n == 2:
+            self.song = f[1]
         elif verb == "deadline" and n == 3 and f[1].isdigit() and f[2].isdigit():
             self.deadline_ms, self.limit_s = int(f[1]), int(f[2])
+            self.has_deadline = True
         elif verb == "box" and n == 5:
             self.script.append("box\t" + f[4])
             self.transcript.append(text_of(f))
@@ -162,7 +176,11 @@ class Runner:
         windows = "C:\\qtmpu\\" + s.name
         if s.answer is not None:
             env["DOVORAV_ANSWER"] = s.answer
-        if s.driver:
+        if s.song:
+            self.lay_out_song(s, target)
+            env.update(DOVORAV_SCRIPT=windows + "\\driver.txt", DOVORAV_TIMES=windows + "\\writes.txt",
+                       WTSYNTH_TIMES=windows + "\\arrivals.txt")
+        elif s.driver:
             with open(os.path.join(target, "driver.txt"), "w", encoding="latin-1", newline="\r\n") as f:
                 f.write("".join(line + "\n" for line in s.driver))
             env["DOVORAV_SCRIPT"] = windows + "\\driver.txt"
@@ -170,8 +188,42 @@ class Runner:
             env.update(CARD_MIXERS=s.mixer, WINEDLLOVERRIDES="winmm=n")
         return folder, target, env
 
+    def song_file(self, s, target):
+        """The MIDI file a song scenario plays: QT_SONG, else its own."""
+        if os.environ.get("QT_SONG"):
+            return os.environ["QT_SONG"]
+        if s.song == "short":
+            path = os.path.join(target, "short_song.mid")
+            subprocess.run(MAKE_SONG + ["--short", path], check=True, stdout=subprocess.DEVNULL)
+            return path
+        return os.path.join(ROOT, s.song)
+
+    def lay_out_song(self, s, target):
+        """The trap driver's script for the song, written before the run (it
+        plays the song into the ring in real time), and deadlines that fit
+        the song's length unless the scenario sets its own."""
+        s.song_path = self.song_file(s, target)
+        done = subprocess.run(SONG_PY + ["script", s.song_path, os.path.join(target, "driver.txt")],
+                              capture_output=True, text=True)
+        if done.returncode != 0:
+            raise SongRefused(done.stderr.strip() or done.stdout.strip())
+        last_us = 0
+        with open(os.path.join(target, "driver.txt"), encoding="latin-1") as f:
+            for line in f:
+                if line.startswith("at "):
+                    last_us = int(line.split()[1])
+        if not s.has_deadline:
+            seconds = last_us // 1000000 + 1
+            s.deadline_ms, s.limit_s = (seconds + 60) * 1000, seconds + 120
+
     def run(self, s):
         """Runs one scenario; returns (agrees, why not)."""
+        try:
+            return self.run_laid_out(s)
+        except SongRefused as e:
+            return False, "the song cannot be played: %s" % e
+
+    def run_laid_out(self, s):
         folder, target, env = self.lay_out(s)
         self.prefix.set_version("Qtmpu.exe", s.version)
         program = "C:\\qtmpu\\%s\\Qtmpu.exe" % s.name
@@ -222,9 +274,30 @@ class Runner:
                 continue
         return None
 
+    def check_song(self, s, target):
+        """The song's report: what was written against what arrived, the
+        sound and the picture (song.py report)."""
+        out = os.environ.get("QT_SONG_OUT") or os.path.join(self.build, "song")
+        done = subprocess.run(SONG_PY + ["report", s.song_path, target, out], capture_output=True, text=True)
+        report = done.stdout + done.stderr
+        print("".join("     " + line + "\n" for line in report.splitlines()), end="")
+        rms = re.search(r"sound: .*RMS ([0-9.]+)\)", report)
+        if done.returncode != 0:
+            return False, "the playback report found faults (above)"
+        if "each once and in order" not in report:
+            return False, "the report does not say every message arrived once and in order"
+        if s.song == "short" and not os.environ.get("QT_SONG") and not re.search(
+                r"skipped \(not short messages\): .*1 system exclusive", report):
+            return False, "the test song's system-exclusive message was not counted as skipped"
+        if rms is None or float(rms.group(1)) <= 0:
+            return False, "the WAV is missing or silent"
+        return True, ""
+
     def check(self, s, target, seen, idle):
         if seen != s.transcript:
             return False, "robot saw %s, expected %s" % (" | ".join(seen), " | ".join(s.transcript))
+        if s.song:
+            return self.check_song(s, target)
         synth = calls(target, "WTSYNTH.LOG") or []
         if synth != s.synth:
             return False, "synthesizer got %d calls, expected %d; first lines: %s" % (
@@ -248,6 +321,10 @@ class Runner:
             if ticks > hz * 10 * s.idle_percent / 100:
                 return False, "used %d ticks of processor time in 10 s of waiting" % ticks
         return True, ""
+
+
+class SongRefused(Exception):
+    """The song could not be turned into the driver's script."""
 
 
 def cpu_ticks(pid):

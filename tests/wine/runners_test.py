@@ -112,13 +112,23 @@ class EmulatorScenarioTest(unittest.TestCase):
         self.assertEqual(s.synth, ["StartMidi", "MidiMessage 00FFFFFE", "MidiMessage 00FFFFFF",
                                    "MidiMessage 01000000", "StopMidi"])
 
+    def test_an_instant_becomes_one_driver_line_of_consecutive_messages(self):
+        s = self.read("driver\tsong", "instant\t2500\t00FFFFFE\t3", "driver\tsong end")
+        self.assertEqual(s.driver, ["song", "at 2500 00FFFFFE 00FFFFFF 01000000", "song end"])
+
+    def test_a_song_scenario_keeps_its_deadlines_unless_the_song_sets_them(self):
+        s = self.read("song\tshort", "exit\t77")
+        self.assertEqual((s.song, s.has_deadline), ("short", False))
+        s = self.read("song\ttests/songs/x.mid", "deadline\t1000\t5", "exit\t77")
+        self.assertEqual((s.song, s.has_deadline, s.deadline_ms, s.limit_s), ("tests/songs/x.mid", True, 1000, 5))
+
     def test_a_gap_for_wine_is_taken_and_one_for_winsim_is_not(self):
         self.assertEqual(self.read("gap\twine\twhy", "exit\t0").gap, "why")
         self.assertEqual(self.read("gap\twinsim\twhy", "exit\t0").gap, "")
 
     def test_lines_not_understood_are_refused_with_their_place(self):
         for bad in ("library\tOTHER.DLL", "deadline\tsoon\t120", "device\tmany\t.*", "versions\twin98",
-                    "box\tQTMPU\tFail\tOK"):
+                    "box\tQTMPU\tFail\tOK", "instant\t0\t00900000", "song"):
             with self.assertRaisesRegex(ValueError, r"\.scn:2: line not understood", msg=bad):
                 self.read("exit\t0", bad)
 

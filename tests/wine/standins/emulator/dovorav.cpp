@@ -28,6 +28,22 @@
 //                       between them, no busy wait)
 //   sync                wait (up to 120 s) until every call queued so far
 //                       has run and returned
+//   song                begin a song: its time 0 is now; the ring must have
+//                       been read up to its marker
+//   at US HEX [HEX...]  song messages of one instant, US microseconds after
+//                       the song's time 0: sleep until then, then write them
+//                       one after another with nothing between. The writer
+//                       never overwrites an unread slot: with 1023 messages
+//                       unread (one slot holds the marker) it waits for the
+//                       synthesizer stand-in to be handed one (its arrival
+//                       counter, standin_arrivals.h), and counts each wait
+//                       and its length; a wait longer than 10 s abandons the
+//                       song's remaining lines
+//   song end            log "song written N messages instants I waits W
+//                       waited_us T late_us L" (L: the latest an instant
+//                       began writing after its due time); with DOVORAV_TIMES
+//                       the song's time 0 is an event "song 0" and each
+//                       wait an event "room MICROSECONDS"
 //   exit CODE           end the process with that exit code
 // The calls are queued with QueueUserAPC to the thread that registered. Each
 // queued call is a small routine of the driver's that calls the routine
@@ -35,6 +51,7 @@
 // its alertable wait, and then notes that it returned, so that a script can
 // wait for a call to have run (the log gets "call start begins" and "call
 // start returned" lines).
+#include "standin_arrivals.h"
 #include "standin_log.h"
 #include "standin_times.h"
 
@@ -55,6 +72,24 @@ DWORD sWriteIndex;
 char sScriptPath[MAX_PATH];
 volatile LONG sCallsQueued;
 volatile LONG sCallsReturned;
+DWORD sWritten;  // messages written since the module loaded
+
+// The song being written (script lines "song", "at", "song end").
+struct SongState {
+  bool on;
+  bool abandoned;
+  LONGLONG origin;          // counter reading of the song's time 0
+  LONGLONG frequency;
+  DWORD writtenAtOrigin;
+  LONG arrivedAtOrigin;
+  DWORD messages;
+  DWORD instants;
+  DWORD waits;
+  LONGLONG waitedCounts;
+  LONGLONG latestCounts;    // the latest an instant began after its due time
+};
+SongState sSong;
+volatile LONG* sArrivals;
 
 void ClearRing() {
   for (DWORD i = 0; i < kRingSlots; ++i) InterlockedExchange(&sRing[i], static_cast<LONG>(kRingEmpty));
@@ -70,6 +105,89 @@ void WriteMessage(DWORD message) {
   RecordStandInTime(&sTimes, "write", message, StandInNow());
   InterlockedExchange(&sRing[sWriteIndex], static_cast<LONG>(message));
   sWriteIndex = next;
+  ++sWritten;
+}
+
+// Sleeps (never spins) until the counter reaches `due`.
+void SleepUntil(LONGLONG due, LONGLONG frequency) {
+  for (LONGLONG now = StandInNow(); now < due; now = StandInNow()) {
+    LONGLONG ms = (due - now) * 1000 / frequency;
+    Sleep(ms > 0 ? static_cast<DWORD>(ms) : 1);
+  }
+}
+
+// Messages of the song written but not yet handed to the synthesizer.
+DWORD SongUnread() {
+  DWORD written = sWritten - sSong.writtenAtOrigin;
+  DWORD arrived = static_cast<DWORD>(*sArrivals - sSong.arrivedAtOrigin);
+  return written - arrived;
+}
+
+// Waits until a message can be written without its marker landing on an
+// unread slot. False when the reader has not moved for 10 s.
+bool WaitForRoom() {
+  if (SongUnread() < kRingSlots - 1) return true;
+  LONGLONG begin = StandInNow();
+  LONGLONG limit = begin + 10 * sSong.frequency;
+  while (SongUnread() >= kRingSlots - 1) {
+    if (StandInNow() > limit) return false;
+    Sleep(1);
+  }
+  LONGLONG waited = StandInNow() - begin;
+  ++sSong.waits;
+  sSong.waitedCounts += waited;
+  RecordStandInTime(&sTimes, "room", static_cast<DWORD>(waited * 1000000 / sSong.frequency), begin);
+  return true;
+}
+
+void BeginSong() {
+  memset(&sSong, 0, sizeof sSong);
+  if (sArrivals == NULL) {
+    WriteStandInLog(&sLog, "song refused: no arrival counter");
+    return;
+  }
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  sSong.frequency = frequency.QuadPart;
+  sSong.writtenAtOrigin = sWritten;
+  sSong.arrivedAtOrigin = *sArrivals;
+  sSong.origin = StandInNow();
+  sSong.on = true;
+  RecordStandInTime(&sTimes, "song", 0, sSong.origin);
+  WriteStandInLog(&sLog, "song begins");
+}
+
+// The rest of an "at" line: the due time, then the messages of that instant.
+void WriteSongInstant() {
+  char* micros = strtok(NULL, " \t\r\n");
+  if (!sSong.on || sSong.abandoned || micros == NULL) return;
+  LONGLONG due = sSong.origin + static_cast<LONGLONG>(strtoul(micros, NULL, 10)) * sSong.frequency / 1000000;
+  SleepUntil(due, sSong.frequency);
+  LONGLONG late = StandInNow() - due;
+  if (late > sSong.latestCounts) sSong.latestCounts = late;
+  ++sSong.instants;
+  for (char* value = strtok(NULL, " \t\r\n"); value != NULL; value = strtok(NULL, " \t\r\n")) {
+    if (!WaitForRoom()) {
+      sSong.abandoned = true;
+      WriteStandInLog(&sLog, "song abandoned: the ring stayed full for 10 s");
+      return;
+    }
+    WriteMessage(strtoul(value, NULL, 16));
+    ++sSong.messages;
+  }
+}
+
+void EndSong() {
+  if (!sSong.on) return;
+  char text[200];
+  LONGLONG f = sSong.frequency;
+  _snprintf(text, sizeof text - 1, "song written %lu instants %lu waits %lu waited_us %lu late_us %lu",
+            static_cast<unsigned long>(sSong.messages), static_cast<unsigned long>(sSong.instants),
+            static_cast<unsigned long>(sSong.waits), static_cast<unsigned long>(sSong.waitedCounts * 1000000 / f),
+            static_cast<unsigned long>(sSong.latestCounts * 1000000 / f));
+  text[sizeof text - 1] = '\0';
+  WriteStandInLog(&sLog, text);
+  sSong.on = false;
 }
 
 // Runs as the queued call, on the registered thread.
@@ -128,13 +246,18 @@ void RunLine(char* line) {
     QueryPerformanceFrequency(&frequency);
     LONGLONG origin = StandInNow();
     for (DWORD i = 0; i < n; ++i) {
-      LONGLONG due = origin + static_cast<LONGLONG>(i) * micros * frequency.QuadPart / 1000000;
-      for (LONGLONG now = StandInNow(); now < due; now = StandInNow()) {
-        LONGLONG ms = (due - now) * 1000 / frequency.QuadPart;
-        Sleep(ms > 0 ? static_cast<DWORD>(ms) : 1);
-      }
+      SleepUntil(origin + static_cast<LONGLONG>(i) * micros * frequency.QuadPart / 1000000, frequency.QuadPart);
       WriteMessage(base + i);
     }
+  } else if (strcmp(word, "song") == 0) {
+    char* end = strtok(NULL, " \t\r\n");
+    if (end != NULL && strcmp(end, "end") == 0) {
+      EndSong();
+    } else {
+      BeginSong();
+    }
+  } else if (strcmp(word, "at") == 0) {
+    WriteSongInstant();
   } else if (strcmp(word, "sync") == 0) {
     DWORD start = GetTickCount();
     while (sCallsReturned != sCallsQueued && GetTickCount() - start < 120000) Sleep(10);
@@ -155,9 +278,17 @@ DWORD WINAPI ScriptThread(LPVOID) {
     WriteStandInLog(&sLog, "script not found");
     return 0;
   }
-  static char text[65536];
+  // A song's script runs to megabytes: the whole file is read at once.
+  DWORD length = GetFileSize(file, NULL);
+  char* text = length != INVALID_FILE_SIZE && length < 0x10000000
+                   ? static_cast<char*>(VirtualAlloc(NULL, length + 1, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))
+                   : NULL;
   DWORD size = 0;
-  ReadFile(file, text, sizeof text - 1, &size, NULL);
+  if (text == NULL || !ReadFile(file, text, length, &size, NULL)) {
+    CloseHandle(file);
+    WriteStandInLog(&sLog, "script not read");
+    return 0;
+  }
   CloseHandle(file);
   text[size] = '\0';
   // Lines are cut out first: RunLine's strtok works inside one line.
@@ -180,6 +311,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     sModule = instance;
     OpenStandInLog(&sLog, instance, "DOVORAV_LOG", "DOVORAV.LOG");
     OpenStandInTimes(&sTimes, "DOVORAV_TIMES");
+    sArrivals = StandInArrivalCounter();
     ClearRing();
     WriteStandInLog(&sLog, "loaded");
   } else if (reason == DLL_PROCESS_DETACH) {

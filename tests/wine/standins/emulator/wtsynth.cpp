@@ -5,18 +5,24 @@
 // For the benchmarks, WTSYNTH_TIMES names a file of event times (see
 // standin_times.h): each message's arrival, "arrive MESSAGE", read as the
 // entry begins; written out at each StopMidi and when the library unloads.
+// Every message handed over also counts in the shared arrival counter
+// (standin_arrivals.h), which the trap driver stand-in reads to know how
+// much of its ring is still unread.
+#include "standin_arrivals.h"
 #include "standin_log.h"
 #include "standin_times.h"
 
 namespace {
 StandInLog sLog;
 StandInTimes sTimes;
+volatile LONG* sArrivals;
 }
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
     OpenStandInLog(&sLog, instance, "WTSYNTH_LOG", "WTSYNTH.LOG");
     OpenStandInTimes(&sTimes, "WTSYNTH_TIMES");
+    sArrivals = StandInArrivalCounter();
   } else if (reason == DLL_PROCESS_DETACH) {
     FlushStandInTimes(&sTimes);
   }
@@ -34,6 +40,8 @@ void WINAPI SynthMidiMessage(DWORD message) {
   _snprintf(text, sizeof text - 1, "MidiMessage %08lX", static_cast<unsigned long>(message));
   text[sizeof text - 1] = '\0';
   WriteStandInLog(&sLog, text);
+  // Counted last: the driver may reuse the slot once the count says so.
+  if (sArrivals != NULL) InterlockedIncrement(sArrivals);
 }
 
 void WINAPI SynthStopMidi(void) {
