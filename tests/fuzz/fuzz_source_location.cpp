@@ -157,7 +157,7 @@ bool IsFile(const std::string& windowsPath) {
 
 void BuildMachine(FuzzedDataProvider& in, Story* story) {
   qfuzz::Scratch& scratch = qfuzz::Scratch::Get();
-  scratch.Fresh();
+  scratch.Plan();
   story->version = kVersions[in.ConsumeIntegralInRange<size_t>(0, 4)];
   winsim::SetVersion(story->version);
 
@@ -188,6 +188,7 @@ void BuildMachine(FuzzedDataProvider& in, Story* story) {
       if (what == 3) scratch.Folder(base + "/" + name);
     }
   }
+  scratch.Build();
 
   // Now and then the platform fails somewhere along the way.
   if (in.ConsumeIntegralInRange(0, 7) == 0) {
