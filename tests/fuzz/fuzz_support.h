@@ -91,11 +91,16 @@ class Scratch {
   // Makes the host folder hold the planned tree.
   void Build() {
     std::error_code ignored;
-    // Away with what is not planned, or not so: children before parents.
+    // Away with what is not planned, or not so: children before parents,
+    // so that a folder is empty when its turn comes (everything below a
+    // folder that goes goes too). Plain unlink and rmdir: remove_all reads
+    // each path as a folder first, which cost a third of the run.
     for (auto it = built_.rbegin(); it != built_.rend(); ++it) {
       auto want = wanted_.find(it->first);
       if (want != wanted_.end() && want->second.folder == it->second.folder) continue;
-      std::filesystem::remove_all(root_ + "/" + it->first, ignored);
+      std::string host = root_ + "/" + it->first;
+      if ((it->second.folder ? ::rmdir(host.c_str()) : ::unlink(host.c_str())) != 0)
+        std::filesystem::remove_all(host, ignored);
     }
     // Then what is missing or different: parents before children.
     for (const auto& [relative, entry] : wanted_) {
