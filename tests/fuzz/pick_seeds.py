@@ -3,13 +3,13 @@
 
     tests/fuzz/pick_seeds.py BINARY SEED_FOLDER CORPUS_FOLDER... [--count N]
 
-Runs BINARY once over every input of the corpus folders (libFuzzer's merge,
-which records for each input the features that no input before it reached),
-then picks at most N inputs (default 80) greedily: each time the one that
-adds the most of those features, the shorter one on a tie. SEED_FOLDER is
-emptied and receives the inputs picked, named by their SHA-1 as libFuzzer
-names them. Compare what the seeds reach with `BINARY -runs=0 SEED_FOLDER`
-against the same over the corpora (the "INITED cov: ... ft: ..." line).
+Merges the corpus folders with libFuzzer (-merge=1 keeps the inputs that
+reach something new), runs each merged input alone to learn every feature
+it reaches, and picks at most N of them (default 80) greedily: each time
+the one that adds the most features not yet reached, the shorter one on a
+tie. SEED_FOLDER is emptied and receives the inputs picked, named by their
+SHA-1 as libFuzzer names them. `BINARY -runs=0 SEED_FOLDER` against the same
+over the corpora shows what the seeds keep (the "INITED cov: ft:" line).
 """
 import argparse
 import hashlib
@@ -20,14 +20,13 @@ import sys
 import tempfile
 
 
-def merge_features(binary, corpora, work):
-    """The features of every input, from the merge's control file."""
-    control = os.path.join(work, "control")
-    merged = os.path.join(work, "merged")
-    os.mkdir(merged)
+def run_merge(binary, output, inputs, control, work):
+    # A control file left from an earlier merge would be resumed from.
+    if os.path.exists(control):
+        os.remove(control)
     env = dict(os.environ, QT_FUZZ_TMP=work)
     result = subprocess.run(
-        [binary, "-merge=1", "-rss_limit_mb=2048", "-timeout=60", "-merge_control_file=" + control, merged] + corpora,
+        [binary, "-merge=1", "-rss_limit_mb=2048", "-timeout=60", "-merge_control_file=" + control, output] + inputs,
         env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     if result.returncode != 0:
         sys.exit("the merge failed:\n" + result.stderr[-3000:])
@@ -39,17 +38,38 @@ def merge_features(binary, corpora, work):
         for line in lines:
             words = line.split()
             if words and words[0] == "FT":
-                features[int(words[1])] = set(int(w) for w in words[2:])
-    return paths, features
+                features[paths[int(words[1])]] = set(int(w) for w in words[2:])
+    return features
 
 
-def pick(paths, features, count):
+def merge_features(binary, corpora, work):
+    """The inputs of libFuzzer's merge of the corpora (which keeps, smallest
+    first, each input that reaches a feature the ones before it did not),
+    each with every feature it reaches on its own."""
+    merged = os.path.join(work, "merged")
+    os.mkdir(merged)
+    run_merge(binary, merged, corpora, os.path.join(work, "control"), work)
+    features = {}
+    for name in sorted(os.listdir(merged)):
+        alone = os.path.join(work, "alone")
+        os.mkdir(alone)
+        os.symlink(os.path.join(merged, name), os.path.join(alone, name))
+        empty = os.path.join(work, "empty")
+        os.mkdir(empty)
+        found = run_merge(binary, empty, [alone], os.path.join(work, "control-alone"), work)
+        features[os.path.join(merged, name)] = set().union(*found.values()) if found else set()
+        shutil.rmtree(alone)
+        shutil.rmtree(empty)
+    return features
+
+
+def pick(features, count):
     reached = set()
     chosen = []
-    candidates = {i: f for i, f in features.items() if f}
-    sizes = {i: os.path.getsize(paths[i]) for i in candidates}
+    candidates = {path: f for path, f in features.items() if f}
+    sizes = {path: os.path.getsize(path) for path in candidates}
     while candidates and len(chosen) < count:
-        best = max(candidates, key=lambda i: (len(candidates[i] - reached), -sizes[i]))
+        best = max(candidates, key=lambda p: (len(candidates[p] - reached), -sizes[p]))
         gain = candidates[best] - reached
         if not gain:
             break
@@ -67,16 +87,16 @@ def main():
     parser.add_argument("--count", type=int, default=80)
     args = parser.parse_args()
     with tempfile.TemporaryDirectory(prefix="qtonal-seeds.") as work:
-        paths, features = merge_features(os.path.abspath(args.binary), args.corpora, work)
+        features = merge_features(os.path.abspath(args.binary), args.corpora, work)
         everything = set().union(*features.values()) if features else set()
-        chosen, reached = pick(paths, features, args.count)
-        contents = [open(paths[i], "rb").read() for i in chosen]
+        chosen, reached = pick(features, args.count)
+        contents = [open(path, "rb").read() for path in chosen]
     shutil.rmtree(args.seeds, ignore_errors=True)
     os.makedirs(args.seeds)
     for data in contents:
         with open(os.path.join(args.seeds, hashlib.sha1(data).hexdigest()), "wb") as out:
             out.write(data)
-    print(f"{len(contents)} seeds of {len(paths)} inputs; {len(reached)} of the merge's {len(everything)} features")
+    print(f"{len(contents)} seeds of {len(features)} merged inputs reach {len(reached)} of their {len(everything)} features")
 
 
 if __name__ == "__main__":
