@@ -54,19 +54,19 @@ std::string HostName(FuzzedDataProvider& in) {
   return clean;
 }
 
-// Builds a tree below `base`: each new entry goes into one of the folders
-// made so far, so depth comes by itself; some runs grow one deep chain.
-void BuildTree(FuzzedDataProvider& in, const std::string& base) {
+// Plans a tree below `base` (relative to the scratch folder): each new
+// entry goes into one of the folders made so far, so depth comes by itself;
+// some runs grow one deep chain.
+void PlanTree(FuzzedDataProvider& in, qfuzz::Scratch& scratch, const std::string& base) {
   std::vector<std::string> folders = {base};
   bool chain = in.ConsumeIntegralInRange(0, 3) == 0;
   size_t entries = in.ConsumeIntegralInRange<size_t>(0, kMaxEntries);
   for (size_t i = 0; i < entries; ++i) {
     const std::string& parent = chain ? folders.back() : folders[in.ConsumeIntegralInRange<size_t>(0, folders.size() - 1)];
     std::string path = parent + "/" + HostName(in);
-    std::error_code ignored;
     if (in.ConsumeIntegralInRange(0, 4) == 0) {
-      std::ofstream(path, std::ios::binary) << "file";
-    } else if (std::filesystem::create_directory(path, ignored)) {
+      scratch.File(path, "file");
+    } else if (scratch.NewFolder(path)) {
       folders.push_back(path);
     }
   }
@@ -191,7 +191,7 @@ void CheckPaint(winsim::DialogUser& user, FuzzedDataProvider& in) {
 void Run(FuzzedDataProvider& in) {
   winsim::Reset();
   qfuzz::Scratch& scratch = qfuzz::Scratch::Get();
-  scratch.Fresh();
+  scratch.Plan();
 
   // Up to four drives of the two listed kinds (and now and then another
   // kind, which the drive list leaves out), with trees or without a disc.
@@ -205,10 +205,12 @@ void Run(FuzzedDataProvider& in) {
       winsim::MapEmptyDrive(letter, type);
       continue;
     }
-    std::string host = scratch.Folder(std::string(1, letter));
-    BuildTree(in, host);
+    std::string base(1, letter);
+    std::string host = scratch.Folder(base);
+    PlanTree(in, scratch, base);
     winsim::MapDrive(letter, type, host);
   }
+  scratch.Build();
   // The dialog only reads the trees: their listings are kept from here on.
   winsim::FreezeHostFolders();
   DriveList drives;

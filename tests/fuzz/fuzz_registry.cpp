@@ -219,20 +219,23 @@ std::string AnyCase(FuzzedDataProvider& in, std::string path) {
   return path;
 }
 
-// The media of a whole run, built once: C: and the CD in D:.
+// The media of a whole run, built once: C: and the CD in D:. The copies
+// the installer makes on C: stay and are overwritten by the next run.
 void MapMedia() {
-  static bool built = false;
-  qfuzz::Scratch& scratch = qfuzz::Scratch::Get();
-  if (!built) {
-    scratch.Fresh();
+  static std::string c, d;
+  if (c.empty()) {
+    qfuzz::Scratch& scratch = qfuzz::Scratch::Get();
+    scratch.Plan();
     scratch.File("d/Audio/rizidid.ini", "[Setup]\r\nDriversPath=\\DRIVERS\r\n");
     scratch.File("d/DRIVERS/W95-98/app/W98/Setup.exe", "setup");
     scratch.File("d/DRIVERS/Dosdrv/QTDOS.SYS", "dos");
     scratch.File("d/DRIVERS/W95-98/drv/QTONAL.VXD", "vxd");
-    built = true;
+    c = scratch.Folder("c");
+    d = scratch.Folder("d");
+    scratch.Build();
   }
-  winsim::MapDrive('C', winsim::kDriveFixed, scratch.Folder("c"));
-  winsim::MapDrive('D', winsim::kDriveCdrom, scratch.Folder("d"));
+  winsim::MapDrive('C', winsim::kDriveFixed, c);
+  winsim::MapDrive('D', winsim::kDriveCdrom, d);
 }
 
 void Run(FuzzedDataProvider& in) {

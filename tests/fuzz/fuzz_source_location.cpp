@@ -157,7 +157,7 @@ bool IsFile(const std::string& windowsPath) {
 
 void BuildMachine(FuzzedDataProvider& in, Story* story) {
   qfuzz::Scratch& scratch = qfuzz::Scratch::Get();
-  scratch.Fresh();
+  scratch.Plan();
   story->version = kVersions[in.ConsumeIntegralInRange<size_t>(0, 4)];
   winsim::SetVersion(story->version);
 
@@ -188,6 +188,7 @@ void BuildMachine(FuzzedDataProvider& in, Story* story) {
       if (what == 3) scratch.Folder(base + "/" + name);
     }
   }
+  scratch.Build();
 
   // Now and then the platform fails somewhere along the way.
   if (in.ConsumeIntegralInRange(0, 7) == 0) {
@@ -205,7 +206,8 @@ void BuildMachine(FuzzedDataProvider& in, Story* story) {
 }
 
 // The scripted user. Each showing of the dialog is operated as the input
-// says, until the user has seen it often enough and leaves: Cancel, then Yes.
+// says, until the user has seen it often enough, or the input ends, and
+// leaves: Cancel, then Yes.
 struct User {
   FuzzedDataProvider* in;
   const Story* story;
@@ -219,8 +221,14 @@ struct User {
   void Operate(winsim::DialogUser& user) {
     ++showings;
     if (showings == 1) firstLines = user.Lines();
-    int action = showings >= kShowingsBeforeLeaving ? kCancel : in->ConsumeIntegralInRange(0, kActions - 1);
-    switch (action) {
+    // The user leaves after enough showings, or as soon as the input has
+    // nothing more to say: a short input then costs one showing, not four.
+    if (showings >= kShowingsBeforeLeaving || in->remaining_bytes() == 0) {
+      leaving = true;
+      user.PressCancel();
+      return;
+    }
+    switch (in->ConsumeIntegralInRange(0, kActions - 1)) {
       case kCancel: user.PressCancel(); return;
       case kEscape: user.PressEscape(); return;
       case kClose: user.Close(); return;
@@ -261,7 +269,6 @@ struct User {
     }
     if (box.text == kExitPrompt) {
       Require(box.type == MB_YESNO && box.caption == "Warning", "the exit prompt is not a Yes/No box captioned Warning");
-      if (showings >= kShowingsBeforeLeaving) leaving = true;
       if (leaving) return IDYES;
       return in->ConsumeBool() ? IDNO : (in->ConsumeBool() ? IDOK : 0);  // anything but Yes goes on
     }

@@ -52,7 +52,7 @@ for target in "${targets[@]}"; do
   log="$work/$target.log"
   # The whole run is bounded too, in case a single input hangs.
   timeout --kill-after=10 $((seconds + 120)) "$binary" \
-    -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=60 -max_len=4096 -len_control=10 \
+    -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=60 -max_len=1024 -len_control=10 \
     -print_final_stats=1 -artifact_prefix="$artifacts/$target-" \
     "$corpus" "$here/corpus/$target" >"$log" 2>&1
   status=$?
