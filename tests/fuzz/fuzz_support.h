@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 
@@ -57,13 +58,10 @@ class Scratch {
   // Starts the plan of an input's tree: nothing yet.
   void Plan() { wanted_.clear(); }
 
-  const std::string& Root() const { return root_; }
-
   // Plans a folder below the root, as create_directory would make it: false
   // (and nothing planned) when the path is taken, by a folder or a file, or
-  // its parent is not a folder. Returns through `host` the host path.
-  bool NewFolder(const std::string& relative, std::string* host = nullptr) {
-    if (host != nullptr) *host = root_ + "/" + relative;
+  // its parent is not a folder.
+  bool NewFolder(const std::string& relative) {
     if (wanted_.count(relative) != 0 || !ParentIsFolder(relative)) return false;
     wanted_[relative] = Entry{true, ""};
     return true;
@@ -113,6 +111,7 @@ class Scratch {
       }
     }
     built_ = wanted_;
+    if (checkBuilds_) CheckBuilt();
   }
 
   ~Scratch() {
@@ -131,9 +130,30 @@ class Scratch {
     std::string folder = base != nullptr && base[0] != '\0' ? base : "";
     if (folder.empty()) folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     root_ = folder + "/qtonal-fuzz-" + std::to_string(getpid());
+    checkBuilds_ = getenv("QT_FUZZ_CHECK_SCRATCH") != nullptr;
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);
     std::filesystem::create_directories(root_, ignored);
+  }
+
+  // With QT_FUZZ_CHECK_SCRATCH set, every Build compares the host folder
+  // with the plan (slow; for changes to this class).
+  void CheckBuilt() const {
+    std::map<std::string, Entry> found;
+    std::error_code ignored;
+    for (std::filesystem::recursive_directory_iterator it(root_, ignored), end; it != end; it.increment(ignored)) {
+      std::string relative = it->path().string().substr(root_.size() + 1);
+      Entry entry{it->is_directory(), ""};
+      if (!entry.folder) {
+        std::ifstream file(it->path(), std::ios::binary);
+        entry.content.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+      }
+      found[relative] = entry;
+    }
+    bool same = found.size() == built_.size();
+    for (auto a = found.cbegin(), b = built_.cbegin(); same && a != found.cend(); ++a, ++b)
+      same = a->first == b->first && a->second.folder == b->second.folder && a->second.content == b->second.content;
+    Require(same, "the scratch folder does not hold the planned tree");
   }
 
   bool ParentIsFolder(const std::string& relative) const {
@@ -157,6 +177,7 @@ class Scratch {
   }
 
   std::string root_;
+  bool checkBuilds_ = false;
   // Ordered by path, so that a folder comes before everything below it
   // ("a" < "a/b"; "a-c" may lie between, which does no harm).
   std::map<std::string, Entry> wanted_;
