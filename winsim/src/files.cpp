@@ -14,6 +14,7 @@
 #include <iterator>
 #include <map>
 #include <memory>
+#include <utility>
 #include <set>
 #include <sstream>
 #include <windows.h>
@@ -119,8 +120,11 @@ std::vector<std::string> ListHostNames(const std::string& folder);
 
 // The visible names of a host folder, in the order searches return them:
 // case-insensitive alphabetical, ties broken by the exact bytes.
-std::vector<std::string> HostNames(const std::string& folder) {
-  if (!sHostFrozen) return ListHostNames(folder);
+// While frozen this is the kept list itself (no copy per path lookup: that
+// was much of a fuzz run's allocations); otherwise a fresh listing, held in
+// *fresh for as long as the caller needs it.
+const std::vector<std::string>& HostNames(const std::string& folder, std::vector<std::string>* fresh) {
+  if (!sHostFrozen) return *fresh = ListHostNames(folder);
   auto kept = sKeptNames.find(folder);
   if (kept != sKeptNames.end()) return kept->second;
   return sKeptNames[folder] = ListHostNames(folder);
@@ -141,7 +145,8 @@ std::vector<std::string> ListHostNames(const std::string& folder) {
 }
 
 bool FindHostName(const std::string& folder, const std::string& name, std::string* found) {
-  for (const std::string& candidate : HostNames(folder)) {
+  std::vector<std::string> fresh;
+  for (const std::string& candidate : HostNames(folder, &fresh)) {
     if (CompareNoCase(candidate, name) == 0) {
       *found = candidate;
       return true;
@@ -501,11 +506,11 @@ DWORD ResolveOnHost(const WinPath& path, std::string* host, bool* isFolder) {
     bool last = i + 1 == path.names.size();
     std::string found;
     if (!FindHostName(current, path.names[i], &found)) return last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    current += "/" + found;
+    current.append("/").append(found);
     if (!last && !IsFolder(current)) return ERROR_PATH_NOT_FOUND;
   }
-  *host = current;
   *isFolder = IsFolder(current);
+  *host = std::move(current);
   return 0;
 }
 
@@ -599,7 +604,8 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
       entries.emplace_back(".", host);
       entries.emplace_back("..", host);
     }
-    for (const std::string& name : HostNames(host)) entries.emplace_back(name, std::string(host).append("/").append(name));
+    std::vector<std::string> fresh;
+    for (const std::string& name : HostNames(host, &fresh)) entries.emplace_back(name, std::string(host).append("/").append(name));
     for (const auto& entry : entries) {
       if (IsPatternAll(mask) || MatchMask(mask.c_str(), entry.first.c_str()))
         search->entries.push_back(FindDataOf(entry.first, entry.second));
