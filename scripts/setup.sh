@@ -11,6 +11,20 @@ need_packages=(cmake make g++ git python3 googletest libgtest-dev libgmock-dev l
 
 say() { echo "setup: $*"; }
 
+# A mirror in the middle of a sync serves index files of the wrong size for
+# a minute or two; apt-get update then fails although nothing is wrong here.
+apt_update() {
+  local attempt
+  for attempt in 1 2 3; do
+    apt-get update -qq && return 0
+    [ "$attempt" = 3 ] && break
+    say "apt-get update failed (attempt $attempt of 3); trying again in 30 s"
+    sleep 30
+  done
+  echo "setup: apt-get update kept failing; going on with the indexes it has" >&2
+  return 1
+}
+
 if [ "$(id -u)" != 0 ]; then
   echo "setup: please run as root (it installs Debian packages)" >&2
   exit 1
@@ -27,8 +41,16 @@ for p in "${need_packages[@]}"; do
 done
 if [ ${#missing[@]} -gt 0 ]; then
   say "installing ${missing[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  updated=yes
+  apt_update || updated=no
+  if ! DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    # With one index missing (seen: the security archive's i386 list), the
+    # amd64 libraries' newest versions have no i386 twin and Wine's 32-bit
+    # side cannot be installed; bookworm's own point release has both.
+    [ "$updated" = no ] || exit 1
+    say "installing again with bookworm's point release preferred"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -t bookworm "${missing[@]}" >/dev/null
+  fi
 else
   say "all packages present"
 fi
@@ -61,7 +83,7 @@ if ! "$probe" 2>/dev/null; then
       printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
         "$archive" > /etc/apt/sources.list.d/qt-backports.sources
     fi
-    apt-get update -qq
+    apt_update || true
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends -t bookworm-backports qemu-user-static >/dev/null
   fi
   say "running 32-bit x86 programs through $(qemu-i386-static --version | head -1)"
