@@ -190,7 +190,7 @@ void CheckPaint(winsim::DialogUser& user, FuzzedDataProvider& in) {
 
 void Run(FuzzedDataProvider& in) {
   winsim::Reset();
-  qfuzz::Scratch& scratch = qfuzz::Scratch::Get();
+  qfuzz::Scratch& scratch = qfuzz::Scratch::InMemory();
   scratch.Plan();
 
   // Up to four drives of the two listed kinds (and now and then another

@@ -224,7 +224,7 @@ std::string AnyCase(FuzzedDataProvider& in, std::string path) {
 void MapMedia() {
   static std::string c, d;
   if (c.empty()) {
-    qfuzz::Scratch& scratch = qfuzz::Scratch::Get();
+    qfuzz::Scratch& scratch = qfuzz::Scratch::OnHost();
     scratch.Plan();
     scratch.File("d/Audio/rizidid.ini", "[Setup]\r\nDriversPath=\\DRIVERS\r\n");
     scratch.File("d/DRIVERS/W95-98/app/W98/Setup.exe", "setup");

@@ -126,9 +126,7 @@ std::string SetupPathFor(const OsKind& os) {
 bool PassesOnTheMachine(const std::string& folder, const OsKind& os) {
   std::string setup = SetupPathFor(os);
   if (setup.empty() || folder.empty() || folder.back() != '\\') return false;
-  std::string host = winsim::HostPathOf(folder + setup);
-  std::error_code ignored;
-  return !host.empty() && std::filesystem::is_regular_file(host, ignored);
+  return winsim::IsFileOnMachine(folder + setup);
 }
 
 // What OK hands back for the field's text: at most 259 characters, up to the
@@ -149,14 +147,8 @@ std::string IniFolder(const std::string& root, std::string value) {
   return folder.size() <= MAX_PATH - 1 ? folder : "";
 }
 
-bool IsFile(const std::string& windowsPath) {
-  std::string host = winsim::HostPathOf(windowsPath);
-  std::error_code ignored;
-  return !host.empty() && std::filesystem::is_regular_file(host, ignored);
-}
-
 void BuildMachine(FuzzedDataProvider& in, Story* story) {
-  qfuzz::Scratch& scratch = qfuzz::Scratch::Get();
+  qfuzz::Scratch& scratch = qfuzz::Scratch::InMemory();
   scratch.Plan();
   story->version = kVersions[in.ConsumeIntegralInRange<size_t>(0, 4)];
   winsim::SetVersion(story->version);
@@ -340,7 +332,7 @@ void Run(FuzzedDataProvider& in) {
   std::string iniPath, iniRoot;
   for (const std::string& root : roots) {
     for (const char* candidate : {"Audio\\rizidid.ini", "rizidid.ini"}) {
-      if (iniPath.empty() && IsFile(root + candidate)) {
+      if (iniPath.empty() && winsim::IsFileOnMachine(root + candidate)) {
         iniPath = root + candidate;
         iniRoot = root;
       }

@@ -3,16 +3,21 @@
 // the simulated machine, and the handles every run must have closed.
 #pragma once
 
+#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory_resource>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 #include "sim_dialogs.h"
 #include "sim_files.h"
@@ -41,18 +46,33 @@ inline void RequireSame(const std::string& actual, const std::string& expected, 
   if (actual != expected) Fail(what + ": got \"" + actual + "\", expected \"" + expected + "\"");
 }
 
-// One folder per fuzzing process for the host side of the drives. An input
-// plans the tree it wants (Plan, Folder, File) and Build makes the folder
-// hold exactly that tree, touching only what differs from the last input's:
-// the mutations of one input that libFuzzer runs in a row mostly share their
-// trees, and making and removing host folders was half of every run's time.
-// Only the targets write below the folder (the phases they run only read
-// it), so what was built last is known without looking. The folder lies in
-// QT_FUZZ_TMP when that is set, else in /dev/shm (memory) when there is one.
+// The drives' trees of a fuzz input. An input plans the tree it wants (Plan,
+// Folder, File) and Build makes it, in one of two places:
+//   - InMemory: winsim's memory folders, made anew for every input and
+//     dropped by the Reset that ends it. For the targets whose phases only
+//     read their drives: making and removing host folders was half of every
+//     run's time.
+//   - OnHost: one host folder per fuzzing process, for phases that write.
+//     Build then touches only what differs from the last input's tree (the
+//     mutations of one input that libFuzzer runs in a row mostly share
+//     their trees). Only the targets write below the folder, so what was
+//     built last is known without looking. The folder lies in QT_FUZZ_TMP
+//     when that is set, else in /dev/shm (memory) when there is one.
+//
+// The plans live in a memory pool of their own that keeps what it was given
+// back: after the first inputs they cost no malloc and no free. Through the
+// sanitizer's allocator they were a third of the run, and since the tree
+// kept for the next input is freed by that input, libFuzzer saw more
+// mallocs than frees in every input with a larger tree than the last and
+// ran it a second time, to look for a leak.
 class Scratch {
  public:
-  static Scratch& Get() {
-    static Scratch scratch;
+  static Scratch& InMemory() {
+    static Scratch scratch(true);
+    return scratch;
+  }
+  static Scratch& OnHost() {
+    static Scratch scratch(false);
     return scratch;
   }
 
@@ -62,34 +82,43 @@ class Scratch {
   // Plans a folder below the root, as create_directory would make it: false
   // (and nothing planned) when the path is taken, by a folder or a file, or
   // its parent is not a folder.
-  bool NewFolder(const std::string& relative) {
-    if (wanted_.count(relative) != 0 || !ParentIsFolder(relative)) return false;
-    wanted_[relative] = Entry{true, ""};
+  bool NewFolder(std::string_view relative) {
+    if (wanted_.find(relative) != wanted_.end() || !ParentIsFolder(relative)) return false;
+    Want(relative, true, "");
     return true;
   }
 
   // Plans a folder with its parents, as create_directories would, and
-  // returns its host path. A file on the way leaves the rest unplanned.
-  std::string Folder(const std::string& relative) {
-    PlanParents(relative + "/");
-    auto it = wanted_.find(relative);
-    if (it == wanted_.end() && ParentIsFolder(relative)) wanted_[relative] = Entry{true, ""};
-    return root_ + "/" + relative;
+  // returns its host path (for MapDrive). A file on the way leaves the rest
+  // unplanned.
+  std::string Folder(std::string_view relative) {
+    PlanParents(relative, relative.size());
+    if (wanted_.find(relative) == wanted_.end() && ParentIsFolder(relative)) Want(relative, true, "");
+    std::string host = memory_ ? "memory:" : root_ + "/";
+    return host.append(relative);
   }
 
   // Plans a file with its folders, as writing it through create_directories
   // and an ofstream would: a folder in its place or a file on its way leaves
   // it unwritten, an earlier file there is overwritten.
-  void File(const std::string& relative, const std::string& content) {
-    if (!PlanParents(relative)) return;
+  void File(std::string_view relative, std::string_view content) {
+    if (!PlanParents(relative, relative.rfind('/'))) return;
     auto it = wanted_.find(relative);
-    if (it != wanted_.end() && it->second.folder) return;
-    wanted_[relative] = Entry{false, content};
+    if (it == wanted_.end()) Want(relative, false, content);
+    else if (!it->second.folder) it->second.content.assign(content);
   }
 
-  // Makes the host folder hold the planned tree.
+  // Makes the planned tree.
   void Build() {
-    std::error_code ignored;
+    if (memory_) {
+      // Parents come before their children in the plan's order.
+      for (const auto& [relative, entry] : wanted_) {
+        if (entry.folder) winsim::MemoryFolder(std::string(relative));
+        else winsim::MemoryFile(std::string(relative), std::string(entry.content));
+      }
+      wanted_.clear();
+      return;
+    }
     // Away with what is not planned, or not so: children before parents,
     // so that a folder is empty when its turn comes (everything below a
     // folder that goes goes too). Plain unlink and rmdir: remove_all reads
@@ -97,41 +126,47 @@ class Scratch {
     for (auto it = built_.rbegin(); it != built_.rend(); ++it) {
       auto want = wanted_.find(it->first);
       if (want != wanted_.end() && want->second.folder == it->second.folder) continue;
-      std::string host = root_ + "/" + it->first;
-      if ((it->second.folder ? ::rmdir(host.c_str()) : ::unlink(host.c_str())) != 0)
+      const char* host = HostPath(it->first);
+      if ((it->second.folder ? ::rmdir(host) : ::unlink(host)) != 0) {
+        std::error_code ignored;
         std::filesystem::remove_all(host, ignored);
+      }
     }
     // Then what is missing or different: parents before children.
     for (const auto& [relative, entry] : wanted_) {
       auto had = built_.find(relative);
       bool present = had != built_.end() && had->second.folder == entry.folder;
       if (entry.folder) {
-        if (!present) std::filesystem::create_directory(root_ + "/" + relative, ignored);
+        if (!present) ::mkdir(HostPath(relative), 0777);
       } else if (!present || had->second.content != entry.content) {
-        std::ofstream(root_ + "/" + relative, std::ios::binary | std::ios::trunc) << entry.content;
+        WriteFile(HostPath(relative), entry.content);
       }
     }
-    // Moved, not copied (every path and file content again). The old tree
-    // is freed here, in the input that allocated the new one: an input with
-    // more allocations than frees is run a second time by libFuzzer, to
-    // look for a leak.
-    built_ = std::move(wanted_);
+    // The plan becomes what is built; the old tree's memory goes back to
+    // the pool for the next plan.
+    built_.swap(wanted_);
     wanted_.clear();
     if (checkBuilds_) CheckBuilt();
   }
 
   ~Scratch() {
     std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
+    if (!memory_) std::filesystem::remove_all(root_, ignored);
   }
 
  private:
+  using Text = std::pmr::string;
   struct Entry {
     bool folder;
-    std::string content;
+    Text content;
   };
+  // Ordered by path, so that a folder comes before everything below it
+  // ("a" < "a/b"; "a-c" may lie between, which does no harm).
+  // std::less<> looks up a part of a path without copying it.
+  using Tree = std::pmr::map<Text, Entry, std::less<>>;
 
-  Scratch() {
+  explicit Scratch(bool memory) : memory_(memory) {
+    if (memory_) return;
     const char* base = getenv("QT_FUZZ_TMP");
     std::string folder = base != nullptr && base[0] != '\0' ? base : "";
     if (folder.empty()) folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
@@ -142,53 +177,82 @@ class Scratch {
     std::filesystem::create_directories(root_, ignored);
   }
 
+  void Want(std::string_view relative, bool folder, std::string_view content) {
+    wanted_.emplace(std::piecewise_construct, std::forward_as_tuple(relative),
+                    std::forward_as_tuple(Entry{folder, Text(content, &pool_)}));
+  }
+
+  // The host path of a relative one, in a buffer that keeps its size.
+  const char* HostPath(std::string_view relative) {
+    host_.assign(root_).append("/").append(relative);
+    return host_.c_str();
+  }
+
+  // Writes a whole file as an ofstream would, with no stream buffer to make.
+  static void WriteFile(const char* host, std::string_view content) {
+    int fd = ::open(host, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0) return;
+    for (size_t done = 0; done < content.size();) {
+      ssize_t wrote = ::write(fd, content.data() + done, content.size() - done);
+      if (wrote <= 0) break;
+      done += static_cast<size_t>(wrote);
+    }
+    ::close(fd);
+  }
+
   // With QT_FUZZ_CHECK_SCRATCH set, every Build compares the host folder
   // with the plan (slow; for changes to this class).
   void CheckBuilt() const {
-    std::map<std::string, Entry> found;
+    std::map<std::string, std::pair<bool, std::string>> found;
     std::error_code ignored;
     for (std::filesystem::recursive_directory_iterator it(root_, ignored), end; it != end; it.increment(ignored)) {
       std::string relative = it->path().string().substr(root_.size() + 1);
-      Entry entry{it->is_directory(), ""};
-      if (!entry.folder) {
+      std::pair<bool, std::string> entry{it->is_directory(), ""};
+      if (!entry.first) {
         std::ifstream file(it->path(), std::ios::binary);
-        entry.content.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        entry.second.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
       }
       found[relative] = entry;
     }
     bool same = found.size() == built_.size();
-    for (auto a = found.cbegin(), b = built_.cbegin(); same && a != found.cend(); ++a, ++b)
-      same = a->first == b->first && a->second.folder == b->second.folder && a->second.content == b->second.content;
+    for (auto a = found.cbegin(); same && a != found.cend(); ++a) {
+      auto b = built_.find(std::string_view(a->first));
+      same = b != built_.end() && a->second.first == b->second.folder &&
+             std::string_view(a->second.second) == std::string_view(b->second.content);
+    }
     Require(same, "the scratch folder does not hold the planned tree");
   }
 
-  bool ParentIsFolder(const std::string& relative) const {
+  bool ParentIsFolder(std::string_view relative) const {
     size_t slash = relative.rfind('/');
-    if (slash == std::string::npos) return true;  // the root
-    auto it = wanted_.find(std::string_view(relative).substr(0, slash));
+    if (slash == std::string_view::npos) return true;  // the root
+    auto it = wanted_.find(relative.substr(0, slash));
     return it != wanted_.end() && it->second.folder;
   }
 
-  // Plans every folder on the way to `relative` (up to its last '/');
-  // false when a file is in the way.
-  bool PlanParents(const std::string& relative) {
-    for (size_t slash = relative.find('/'); slash != std::string::npos; slash = relative.find('/', slash + 1)) {
-      if (slash == 0) continue;
-      std::string_view parent = std::string_view(relative).substr(0, slash);
-      auto it = wanted_.find(parent);
-      if (it == wanted_.end()) wanted_.emplace(std::string(parent), Entry{true, ""});
-      else if (!it->second.folder) return false;
+  // Plans every folder on the way to `relative` whose path ends before
+  // `end` (a '/' or the path's size); false when a file is in the way.
+  bool PlanParents(std::string_view relative, size_t end) {
+    if (end == std::string_view::npos) return true;
+    for (size_t cut = relative.find('/');; cut = relative.find('/', cut + 1)) {
+      if (cut == std::string_view::npos || cut > end) cut = end;
+      if (cut != 0) {
+        auto it = wanted_.find(relative.substr(0, cut));
+        if (it == wanted_.end()) Want(relative.substr(0, cut), true, "");
+        else if (!it->second.folder) return false;
+      }
+      if (cut == end) return true;
     }
-    return true;
   }
 
+  bool memory_;
   std::string root_;
+  std::string host_;
   bool checkBuilds_ = false;
-  // Ordered by path, so that a folder comes before everything below it
-  // ("a" < "a/b"; "a-c" may lie between, which does no harm).
-  // std::less<> looks up a parent's part of a path without copying it.
-  std::map<std::string, Entry, std::less<>> wanted_;
-  std::map<std::string, Entry, std::less<>> built_;
+  // Declared before the trees, which give their memory back to it.
+  std::pmr::unsynchronized_pool_resource pool_{std::pmr::pool_options{0, 1 << 16}};
+  Tree wanted_{&pool_};
+  Tree built_{&pool_};
 };
 
 // What every run of the installer must have closed again.

@@ -46,12 +46,26 @@ void ProtectDrive(char letter, bool writeProtected);
 // run many reads over them (the fuzz targets).
 void FreezeHostFolders();
 
+// Folders held in memory instead of on the host, for tests that only read
+// their drives and build a new tree for every run (the fuzz targets): no
+// host folder to make or remove. MemoryFolder makes a folder at a path of
+// names separated by '/' ("A", "A/Audio"; its parent must be a memory folder
+// already) and returns the host path to map a drive onto ("memory:A");
+// MemoryFile makes a file there. Paths, searches, opens and profile reads
+// see them as they see host folders with full permissions; a folder
+// creation, copy or attribute change in one is unmodelled. Reset drops them.
+std::string MemoryFolder(const std::string& path);
+void MemoryFile(const std::string& path, const std::string& content);
+
 // The current folder that relative paths ("x", "\x", "C:x") resolve against;
 // "C:\" at power-on.
 void SetCurrentFolder(const std::string& windowsPath);
 
 // The host path a Windows path resolves to, or "" when it names nothing.
 std::string HostPathOf(const std::string& windowsPath);
+// Whether a Windows path names a file (not a folder) on the machine, as a
+// test's own check, outside the program's calls.
+bool IsFileOnMachine(const std::string& windowsPath);
 
 struct FileOpenRecord {
   std::string path;  // as the program passed it

@@ -1,33 +1,29 @@
 // Drives, paths, folder searches, opening files for reading, and profiles.
 //
-// Drives map onto host folders. Nothing is cached unless a test froze the
-// host folders: every call looks at the host folder as it is now, so a test
-// may change a medium between calls.
-#include <fcntl.h>
+// Drives map onto host folders, or onto folders held in memory (see
+// host_files.h). Nothing is cached unless a test froze the host folders:
+// every call looks at the host folder as it is now, so a test may change a
+// medium between calls.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <memory>
 #include <utility>
 #include <set>
-#include <sstream>
 #include <windows.h>
 
 #include "emulator_domains.h"
 #include "files_internal.h"
+#include "host_files.h"
 #include "internal.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using winsim::detail::CompareNoCase;
 
 const DWORD kErrorBadNetPath = 53;
@@ -106,7 +102,7 @@ long HostMode(const std::string& host) {
     if (kept != sKeptModes.end()) return kept->second;
   }
   struct stat info;
-  long mode = ::stat(host.c_str(), &info) == 0 ? static_cast<long>(info.st_mode) : -1;
+  long mode = winsim::detail::HostStat(host, &info) ? static_cast<long>(info.st_mode) : -1;
   if (sHostFrozen) sKeptModes[host] = mode;
   return mode;
 }
@@ -131,12 +127,9 @@ const std::vector<std::string>& HostNames(const std::string& folder, std::vector
 }
 
 std::vector<std::string> ListHostNames(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string name = it->path().filename().string();
-    if (IsAddressable(name) && name != "." && name != "..") names.push_back(name);
-  }
+  std::vector<std::string> names = winsim::detail::HostFolderNames(folder);
+  names.erase(std::remove_if(names.begin(), names.end(), [](const std::string& name) { return !IsAddressable(name); }),
+              names.end());
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     int order = CompareNoCase(a, b);
     return order != 0 ? order < 0 : a < b;
@@ -187,7 +180,7 @@ WIN32_FIND_DATAA FindDataOf(const std::string& name, const std::string& host) {
   std::memset(&data, 0, sizeof data);
   std::memcpy(data.cFileName, name.c_str(), name.size() + 1);  // names are below MAX_PATH
   struct stat info;
-  if (::stat(host.c_str(), &info) != 0) {
+  if (!winsim::detail::HostStat(host, &info)) {
     data.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
     return data;
   }
@@ -262,21 +255,6 @@ std::string Unquote(const std::string& value) {
   return value;
 }
 
-bool ReadHostFile(const std::string& host, std::string* bytes) {
-  std::ifstream in(host, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream text;
-  text << in.rdbuf();
-  *bytes = text.str();
-  return true;
-}
-
-bool SameHostFile(const std::string& a, const std::string& b) {
-  struct stat first, second;
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-         first.st_ino == second.st_ino;
-}
-
 // Windows opens a file again only when each open so far shares the access
 // the new one asks for, and the new one shares the access each earlier one
 // holds.
@@ -290,9 +268,9 @@ bool SharesWith(const OpenFile& earlier, DWORD access, DWORD share) {
 
 bool OpenAllowed(const std::string& host, DWORD access, DWORD share) {
   for (const OpenFile* file : sFiles)
-    if (SameHostFile(file->host, host) && !SharesWith(*file, access, share)) return false;
+    if (winsim::detail::HostSameFile(file->host, host) && !SharesWith(*file, access, share)) return false;
   for (const auto& held : sHeldFiles)
-    if (SameHostFile(held.second.host, host) && !SharesWith(held.second, access, share)) return false;
+    if (winsim::detail::HostSameFile(held.second.host, host) && !SharesWith(held.second, access, share)) return false;
   return true;
 }
 
@@ -314,9 +292,7 @@ HANDLE WINAPI CreateFileOnDrive(LPCSTR name, DWORD access, DWORD share, LPSECURI
     if (error == 0 && folder) error = ERROR_ACCESS_DENIED;
     if (error == 0 && path.trailingSeparator) error = ERROR_INVALID_NAME;
     if (error == 0) {
-      int fd = ::open(host.c_str(), O_RDONLY);
-      if (fd < 0) error = ERROR_ACCESS_DENIED;
-      else ::close(fd);
+      if (!winsim::detail::HostOpensForReading(host)) error = ERROR_ACCESS_DENIED;
     }
     if (error == 0 && !OpenAllowed(host, access, share)) error = ERROR_SHARING_VIOLATION;
   }
@@ -398,6 +374,13 @@ std::string HostPathOf(const std::string& windowsPath) {
   bool folder = false;
   if (detail::ParseWinPath(windowsPath, &path) != 0 || detail::ResolveOnHost(path, &host, &folder) != 0) return "";
   return host;
+}
+
+bool IsFileOnMachine(const std::string& windowsPath) {
+  detail::WinPath path;
+  std::string host;
+  bool folder = false;
+  return detail::ParseWinPath(windowsPath, &path) == 0 && detail::ResolveOnHost(path, &host, &folder) == 0 && !folder;
 }
 
 const std::vector<FileOpenRecord>& FileOpens() { return sOpens; }
@@ -522,6 +505,7 @@ void ResetFiles() {
   for (Search* search : sSearchHandles) delete search;
   sSearchHandles.clear();
   sDrives.clear();
+  ResetMemoryHost();
   sCurrentFolder = "C:\\";
   sOpens.clear();
   sSearches.clear();
@@ -673,7 +657,7 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
     std::string host, bytes, value;
     bool folder = false;
     if (winsim::detail::ParseWinPath(file, &path) == 0 && winsim::detail::ResolveOnHost(path, &host, &folder) == 0 &&
-        !folder && ReadHostFile(host, &bytes) && ProfileLookup(bytes, section, key, &value))
+        !folder && winsim::detail::HostReadFile(host, &bytes) && ProfileLookup(bytes, section, key, &value))
       text = value;
   }
   text = Unquote(text);

@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "files_internal.h"
+#include "host_files.h"
 #include "internal.h"
 #include "sim_files.h"
 #include "sim_machine.h"
@@ -78,6 +79,7 @@ DWORD CreateFolder(LPCSTR text) {
   if (path.names.empty()) return ERROR_ACCESS_DENIED;  // a drive root
   if (exists) return ERROR_ALREADY_EXISTS;
   if (winsim::detail::DriveWriteProtected(path.drive)) return ERROR_WRITE_PROTECT;
+  winsim::detail::RefuseMemoryWrite(host, "a folder creation");
   if (::mkdir(host.c_str(), 0777) != 0) return ErrorOfErrno(errno);
   return 0;
 }
@@ -162,6 +164,8 @@ DWORD CopyOne(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   // refuses. (Wine running as root is let through by the host.)
   if (exists && (winsim::detail::HostAttributes(NameOf(targetHost), targetHost) & FILE_ATTRIBUTE_READONLY) != 0)
     return ERROR_ACCESS_DENIED;
+  winsim::detail::RefuseMemoryWrite(sourceHost, "a copy from a file");
+  winsim::detail::RefuseMemoryWrite(targetHost, "a copy");
   struct stat info;
   if (::stat(sourceHost.c_str(), &info) != 0) return ErrorOfErrno(errno);
   return CopyBytes(sourceHost, targetHost, info);
@@ -247,6 +251,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
   if (!winsim::detail::FaultDue("SetFileAttributesA", &error)) error = Existing(path, &parsed, &host);
   if (error == 0 && winsim::detail::DriveWriteProtected(parsed.drive)) error = ERROR_WRITE_PROTECT;
   if (error == 0) {
+    winsim::detail::RefuseMemoryWrite(host, "an attribute change");
     struct stat info;
     if (::stat(host.c_str(), &info) != 0) {
       error = ErrorOfErrno(errno);

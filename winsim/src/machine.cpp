@@ -15,7 +15,7 @@ void Reset() {
   detail::ResetFaults();        // no injected faults or changes, every call count at 0
   detail::ResetRegistry();      // an empty HKLM, no open keys
   detail::ResetUser();          // no box answers or handler, no boxes shown
-  detail::ResetFiles();         // no drives, current folder C:\, no open files or searches
+  detail::ResetFiles();         // no drives or memory folders, current folder C:\, no open files or searches
   detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded
   detail::ResetProcess();       // no program starts recorded
   detail::ResetLibraries();     // no libraries, no LoadLibraryA or GetProcAddress recorded
