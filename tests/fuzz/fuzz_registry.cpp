@@ -46,8 +46,10 @@ const char kConfirmText[] =
     "the setup program is still in the CD-ROM.\n\nDo you want to continue?";
 
 // Registry names compare without case, folding only a-z, as the platform
-// compares them; subkeys enumerate in that order.
-int CompareNoCase(const std::string& a, const std::string& b) {
+// compares them; subkeys enumerate in that order. Without coverage counters:
+// the model's comparisons of names up to 1100 characters long were a fifth
+// of every run and guide the fuzzer nowhere.
+__attribute__((no_sanitize("coverage"))) int CompareNoCase(const std::string& a, const std::string& b) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
     int ca = static_cast<unsigned char>(a[i]);
@@ -323,6 +325,9 @@ void Run(FuzzedDataProvider& in) {
 
   if (wholeRun) {
     MapMedia();
+    // Only the installer changes the host folders from here on: listings
+    // are kept between its writes.
+    winsim::FreezeHostFolders();
     winsim::SetBoxHandler([](const winsim::BoxRecord& box) {
       if (box.text != kConfirmText) Fail("a box the run should not show: " + box.text);
       return IDYES;

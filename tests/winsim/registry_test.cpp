@@ -36,6 +36,30 @@ TEST_F(RegistryTest, EmptyNamesInsideAPathAreRefused) {
   EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "A\\\\B", 0, KEY_READ, &key), ERROR_SUCCESS);
   EXPECT_NE(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\A", 0, KEY_READ, &key), ERROR_SUCCESS);
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "A\\B\\C", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+  // An empty name after a missing key still makes the path invalid.
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "A\\Missing\\\\B", 0, KEY_READ, &key), 161);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Missing\\", 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(RegistryTest, EachOpenIsRecordedWithTheFullPathAsRequested) {
+  winsim::RegCreateKeyPath("HKLM\\A\\B");
+  HKEY a, b, root, none;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "a\\", 0, KEY_READ, &a), ERROR_SUCCESS);
+  ASSERT_EQ(RegOpenKeyExA(a, "b", 0, KEY_QUERY_VALUE, &b), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "A\\x\\\\y", 0, KEY_READ, &none), 161);
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "", 0, KEY_READ, &root), ERROR_SUCCESS);
+  const auto& opens = winsim::RegOpens();
+  ASSERT_EQ(opens.size(), 4u);
+  EXPECT_EQ(opens[0].path, "HKLM\\a");
+  EXPECT_EQ(opens[1].path, "HKLM\\A\\b");  // below the key's own name
+  EXPECT_EQ(opens[1].sam, static_cast<uint32_t>(KEY_QUERY_VALUE));
+  EXPECT_EQ(opens[2].path, "HKLM\\A\\x");   // up to the empty name
+  EXPECT_EQ(opens[2].result, 161);
+  EXPECT_EQ(opens[3].path, "HKLM");
+  RegCloseKey(root);
+  RegCloseKey(b);
+  RegCloseKey(a);
+  EXPECT_EQ(winsim::RegOpenHandleCount(), 0);
 }
 
 TEST_F(RegistryTest, ValueBufferLargeExactAndOneShort) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace winsim::detail {
 
@@ -27,9 +28,11 @@ void ResetThreads();
 void AdvanceClock(uint32_t milliseconds);
 
 // Case-insensitive comparison of ANSI texts, as the platform compares names.
-int CompareNoCase(const std::string& a, const std::string& b);
+int CompareNoCase(std::string_view a, std::string_view b);
+// Transparent: a map ordered by it looks a part of a longer text up in place.
 struct LessNoCase {
-  bool operator()(const std::string& a, const std::string& b) const { return CompareNoCase(a, b) < 0; }
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const { return CompareNoCase(a, b) < 0; }
 };
 
 }  // namespace winsim::detail

@@ -36,7 +36,7 @@ void Unmodelled(const std::string& what) {
 
 namespace detail {
 
-int CompareNoCase(const std::string& a, const std::string& b) {
+int CompareNoCase(std::string_view a, std::string_view b) {
   size_t n = a.size() < b.size() ? a.size() : b.size();
   for (size_t i = 0; i < n; ++i) {
     int ca = static_cast<unsigned char>(a[i]);

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <string_view>
 #include <windows.h>
 
 #include "internal.h"
@@ -45,17 +46,13 @@ std::shared_ptr<Key> NewRoot() {
 // Windows accepts it; any other empty name makes the path invalid.
 bool SplitPath(const std::string& path, std::vector<std::string>* names) {
   names->clear();
-  std::string current;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (path[i] != '\\') {
-      current += path[i];
-      continue;
-    }
-    if (current.empty()) return false;
-    names->push_back(current);
-    current.clear();
+  for (size_t start = 0; start < path.size();) {
+    size_t end = path.find('\\', start);
+    if (end == start) return false;
+    if (end == std::string::npos) end = path.size();
+    names->emplace_back(path, start, end - start);
+    start = end + 1;
   }
-  if (!current.empty()) names->push_back(current);
   return true;
 }
 
@@ -70,13 +67,40 @@ std::vector<std::string> TestPathNames(const std::string& path) {
 }
 
 std::shared_ptr<Key> Find(const std::shared_ptr<Key>& from, const std::vector<std::string>& names) {
-  std::shared_ptr<Key> key = from;
+  const std::shared_ptr<Key>* key = &from;
   for (const auto& name : names) {
-    auto it = key->subkeys.find(name);
-    if (it == key->subkeys.end()) return nullptr;
-    key = it->second;
+    auto it = (*key)->subkeys.find(name);
+    if (it == (*key)->subkeys.end()) return nullptr;
+    key = &it->second;
   }
-  return key;
+  return *key;
+}
+
+// Looks a path up below `from` as RegOpenKeyExA takes it: names separated
+// by single backslashes, one trailing backslash allowed. False for any other
+// empty name. Otherwise *key is the key, or null when one is missing on the
+// way. *shown receives the key's full path, up to an empty name. One pass,
+// with no copy of any name: device names run to a thousand characters and
+// every open of the device wait comes here.
+bool Lookup(const std::shared_ptr<Key>& from, std::string_view path, std::shared_ptr<Key>* key, std::string* shown) {
+  *shown = from->path;
+  const std::shared_ptr<Key>* at = &from;
+  bool missing = false;
+  for (size_t start = 0; start < path.size();) {
+    size_t end = path.find('\\', start);
+    if (end == start) return false;
+    if (end == std::string_view::npos) end = path.size();
+    std::string_view name = path.substr(start, end - start);
+    shown->append("\\").append(name);
+    if (!missing) {
+      auto it = (*at)->subkeys.find(name);
+      if (it == (*at)->subkeys.end()) missing = true;
+      else at = &it->second;
+    }
+    start = end + 1;
+  }
+  *key = missing ? nullptr : *at;
+  return true;
 }
 
 std::shared_ptr<Key> Create(const std::string& path) {
@@ -156,13 +180,10 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM sam, PH
   if (result == nullptr || options != 0) winsim::Unmodelled("RegOpenKeyExA with options or no result");
   std::shared_ptr<Key> from = KeyOf(key, "RegOpenKeyExA");
   if (!from) return ERROR_INVALID_HANDLE;
-  std::string sub = subKey ? subKey : "";
-  std::vector<std::string> names;
-  bool valid = SplitPath(sub, &names);
-  std::string shown = from->path;
-  for (const auto& name : names) shown += "\\" + name;
+  std::string shown;
+  std::shared_ptr<Key> found;
+  bool valid = Lookup(from, subKey ? subKey : "", &found, &shown);
   long rc = ERROR_SUCCESS;
-  std::shared_ptr<Key> found = valid ? Find(from, names) : nullptr;
   if (!valid) rc = 161;  // ERROR_BAD_PATHNAME
   else if (!found) rc = ERROR_FILE_NOT_FOUND;
   else if (found->openError != ERROR_SUCCESS) rc = found->openError;
