@@ -36,7 +36,8 @@ if ! { cmake --preset fuzz && cmake --build --preset fuzz; } >"$build_log" 2>&1;
 fi
 
 work=$(mktemp -d /tmp/qtonal-fuzz-run.XXXXXX)
-# The drives' host folders live in memory where there is /dev/shm.
+# Host folders of the drives (fuzz_registry's) live in memory where there is
+# /dev/shm; the other targets keep their drives in winsim's memory folders.
 scratch=$(mktemp -d /dev/shm/qtonal-fuzz.XXXXXX 2>/dev/null || mktemp -d /tmp/qtonal-fuzz-scratch.XXXXXX)
 trap 'rm -rf "$work" "$scratch"' EXIT
 export QT_FUZZ_TMP="$scratch"
