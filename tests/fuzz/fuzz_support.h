@@ -94,8 +94,8 @@ class Scratch {
   std::string Folder(std::string_view relative) {
     PlanParents(relative, relative.size());
     if (wanted_.find(relative) == wanted_.end() && ParentIsFolder(relative)) Want(relative, true, "");
-    std::string host = memory_ ? "memory:" : root_ + "/";
-    return host.append(relative);
+    if (memory_) return winsim::MemoryHostPath(std::string(relative));
+    return std::string(root_).append("/").append(relative);
   }
 
   // Plans a file with its folders, as writing it through create_directories

@@ -23,6 +23,7 @@
 #include "sim_machine.h"
 #include "sim_registry.h"
 #include "sim_user.h"
+#include "temp_folder.h"
 
 namespace qtest {
 
@@ -41,9 +42,8 @@ class InstallerTest : public ::testing::Test {
   void SetUp() override {
     winsim::Reset();
     winsim::LoadProgramResources(QT_INSTALLER_RES);
-    char pattern[] = "/tmp/qtonal-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
+    ASSERT_FALSE(root_.empty()) << "no temporary folder";
     winsim::MapDrive('C', winsim::kDriveFixed, HostFolder("c"));
     winsim::MapDrive('D', winsim::kDriveCdrom, HostFolder("d"));
     WriteMediaTree("d", "DRIVERS");
@@ -56,8 +56,6 @@ class InstallerTest : public ::testing::Test {
     EXPECT_EQ(winsim::OpenSearchHandleCount(), 0) << "a folder search was left open";
     EXPECT_EQ(winsim::WindowCount(), 0) << "a window was left behind";
     EXPECT_EQ(winsim::PendingDialogScripts(), 0u) << "a scripted dialog was never shown";
-    std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
   }
 
   // Runs InstallQTonal from its entry point; returns its exit code.
@@ -98,6 +96,7 @@ class InstallerTest : public ::testing::Test {
     for (char letter = 'A'; letter <= 'Z'; ++letter) winsim::UnmapDrive(letter);
   }
 
+  TempFolder temp_{"qtonal-test"};  // removed after TearDown
   std::string root_;
 };
 

@@ -15,6 +15,7 @@
 #include "sim_faults.h"
 #include "sim_files.h"
 #include "sim_machine.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -24,15 +25,12 @@ class FilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     winsim::Reset();
-    char pattern[] = "/tmp/qtonal-winsim-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
+    ASSERT_FALSE(root_.empty()) << "no temporary folder";
   }
   void TearDown() override {
     EXPECT_EQ(winsim::OpenFileHandleCount(), 0);
     EXPECT_EQ(winsim::OpenSearchHandleCount(), 0);
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
   std::string Folder(const std::string& relative) {
     fs::create_directories(fs::path(root_) / relative);
@@ -62,6 +60,7 @@ class FilesTest : public ::testing::Test {
     CloseHandle(file);
     return 0;
   }
+  TempFolder temp_{"qtonal-winsim"};  // removed after TearDown
   std::string root_;
 };
 

@@ -13,6 +13,7 @@
 #include "sim_faults.h"
 #include "sim_files.h"
 #include "sim_machine.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -22,17 +23,12 @@ class FilesWriteTest : public ::testing::Test {
  protected:
   void SetUp() override {
     winsim::Reset();
-    char pattern[] = "/tmp/qtonal-winsim-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
+    ASSERT_FALSE(root_.empty()) << "no temporary folder";
     fs::create_directories(root_ + "/c");
     fs::create_directories(root_ + "/d");
     winsim::MapDrive('C', winsim::kDriveFixed, root_ + "/c");
     winsim::MapDrive('D', winsim::kDriveCdrom, root_ + "/d");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
   void File(const std::string& relative, const std::string& content = "x", bool readOnly = false) {
     fs::path path = fs::path(root_) / relative;
@@ -56,6 +52,7 @@ class FilesWriteTest : public ::testing::Test {
     if (CopyFileA(from, to, failIfExists)) return 0;
     return GetLastError();
   }
+  TempFolder temp_{"qtonal-winsim"};  // removed after TearDown
   std::string root_;
 };
 

@@ -13,6 +13,7 @@
 
 #include "sim_files.h"
 #include "sim_machine.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -43,9 +44,8 @@ class MemoryFoldersTest : public ::testing::Test {
  protected:
   void SetUp() override {
     winsim::Reset();
-    char pattern[] = "/tmp/qtonal-memory-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
+    ASSERT_FALSE(root_.empty()) << "no temporary folder";
     fs::create_directory(root_ + "/H");
     std::string memory = winsim::MemoryFolder("M");
     EXPECT_EQ(memory, "memory:M");
@@ -65,9 +65,8 @@ class MemoryFoldersTest : public ::testing::Test {
     EXPECT_EQ(winsim::OpenFileHandleCount(), 0);
     EXPECT_EQ(winsim::OpenSearchHandleCount(), 0);
     winsim::Reset();
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
+  TempFolder temp_{"qtonal-memory"};  // removed after TearDown
   std::string root_;
 };
 

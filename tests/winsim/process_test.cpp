@@ -14,6 +14,7 @@
 #include "sim_files.h"
 #include "sim_machine.h"
 #include "sim_process.h"
+#include "temp_folder.h"
 
 namespace {
 
@@ -23,15 +24,10 @@ class ProcessTest : public ::testing::Test {
  protected:
   void SetUp() override {
     winsim::Reset();
-    char pattern[] = "/tmp/qtonal-winsim-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    root_ = temp_.path();
+    ASSERT_FALSE(root_.empty()) << "no temporary folder";
     winsim::MapDrive('C', winsim::kDriveFixed, root_);
     File("My Dir/Setup.exe");
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
   void File(const std::string& relative) {
     fs::path path = fs::path(root_) / relative;
@@ -47,6 +43,7 @@ class ProcessTest : public ::testing::Test {
     EXPECT_EQ(result > 31, !start.program.empty()) << commandLine;
     return start.program;
   }
+  TempFolder temp_{"qtonal-winsim"};  // removed after TearDown
   std::string root_;
 };
 

@@ -50,11 +50,13 @@ void FreezeHostFolders();
 // their drives and build a new tree for every run (the fuzz targets): no
 // host folder to make or remove. MemoryFolder makes a folder at a path of
 // names separated by '/' ("A", "A/Audio"; its parent must be a memory folder
-// already) and returns the host path to map a drive onto ("memory:A");
-// MemoryFile makes a file there. Paths, searches, opens and profile reads
+// already) and returns the host path to map a drive onto ("memory:A"),
+// which MemoryHostPath gives before the folder is made; MemoryFile makes a
+// file there. Paths, searches, opens and profile reads
 // see them as they see host folders with full permissions; a folder
 // creation, copy or attribute change in one is unmodelled. Reset drops them.
 std::string MemoryFolder(const std::string& path);
+std::string MemoryHostPath(const std::string& path);
 void MemoryFile(const std::string& path, const std::string& content);
 
 // The current folder that relative paths ("x", "\x", "C:x") resolve against;

@@ -319,6 +319,12 @@ BOOL WINAPI CloseFileHandle(HANDLE handle) {
   return TRUE;
 }
 
+// Where a test's Windows path lies on the host; false when it names nothing.
+bool ResolveTestPath(const std::string& windowsPath, std::string* host, bool* folder) {
+  winsim::detail::WinPath path;
+  return winsim::detail::ParseWinPath(windowsPath, &path) == 0 && winsim::detail::ResolveOnHost(path, host, folder) == 0;
+}
+
 }  // namespace
 
 namespace winsim {
@@ -369,18 +375,15 @@ void SetCurrentFolder(const std::string& windowsPath) {
 }
 
 std::string HostPathOf(const std::string& windowsPath) {
-  detail::WinPath path;
   std::string host;
   bool folder = false;
-  if (detail::ParseWinPath(windowsPath, &path) != 0 || detail::ResolveOnHost(path, &host, &folder) != 0) return "";
-  return host;
+  return ResolveTestPath(windowsPath, &host, &folder) ? host : "";
 }
 
 bool IsFileOnMachine(const std::string& windowsPath) {
-  detail::WinPath path;
   std::string host;
   bool folder = false;
-  return detail::ParseWinPath(windowsPath, &path) == 0 && detail::ResolveOnHost(path, &host, &folder) == 0 && !folder;
+  return ResolveTestPath(windowsPath, &host, &folder) && !folder;
 }
 
 const std::vector<FileOpenRecord>& FileOpens() { return sOpens; }
@@ -390,10 +393,9 @@ int HoldFileOpen(const std::string& windowsPath, uint32_t access, uint32_t share
   if ((access & ~static_cast<uint32_t>(GENERIC_READ | GENERIC_WRITE)) != 0 ||
       (share & ~static_cast<uint32_t>(FILE_SHARE_READ | FILE_SHARE_WRITE)) != 0)
     Unmodelled("HoldFileOpen with access or sharing other than reading and writing");
-  detail::WinPath path;
   std::string host;
   bool folder = false;
-  if (detail::ParseWinPath(windowsPath, &path) != 0 || detail::ResolveOnHost(path, &host, &folder) != 0 || folder)
+  if (!ResolveTestPath(windowsPath, &host, &folder) || folder)
     Unmodelled("HoldFileOpen of a path that names no file: " + windowsPath);
   if (!OpenAllowed(host, access, share)) return 0;
   int id = sNextHeldId++;

@@ -59,8 +59,10 @@ namespace winsim {
 
 std::string MemoryFolder(const std::string& path) {
   AddMemory(path, MemoryEntry{true, ""});
-  return kMemoryPrefix + path;
+  return MemoryHostPath(path);
 }
+
+std::string MemoryHostPath(const std::string& path) { return kMemoryPrefix + path; }
 
 void MemoryFile(const std::string& path, const std::string& content) { AddMemory(path, MemoryEntry{false, content}); }
 

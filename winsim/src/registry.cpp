@@ -42,18 +42,24 @@ std::shared_ptr<Key> NewRoot() {
   return root;
 }
 
-// Splits "A\\B\\" into its names. A single trailing backslash is accepted as
-// Windows accepts it; any other empty name makes the path invalid.
-bool SplitPath(const std::string& path, std::vector<std::string>* names) {
-  names->clear();
+// Hands each name of "A\\B\\" to `take`, in order, without copying it. A
+// single trailing backslash is accepted as Windows accepts it; any other
+// empty name makes the path invalid (false, after the names before it).
+template <typename Take>
+bool EachName(std::string_view path, Take take) {
   for (size_t start = 0; start < path.size();) {
     size_t end = path.find('\\', start);
     if (end == start) return false;
-    if (end == std::string::npos) end = path.size();
-    names->emplace_back(path, start, end - start);
+    if (end == std::string_view::npos) end = path.size();
+    take(path.substr(start, end - start));
     start = end + 1;
   }
   return true;
+}
+
+bool SplitPath(const std::string& path, std::vector<std::string>* names) {
+  names->clear();
+  return EachName(path, [names](std::string_view name) { names->emplace_back(name); });
 }
 
 // A test path starts with "HKLM"; the rest is relative to the root.
@@ -86,21 +92,15 @@ bool Lookup(const std::shared_ptr<Key>& from, std::string_view path, std::shared
   *shown = from->path;
   const std::shared_ptr<Key>* at = &from;
   bool missing = false;
-  for (size_t start = 0; start < path.size();) {
-    size_t end = path.find('\\', start);
-    if (end == start) return false;
-    if (end == std::string_view::npos) end = path.size();
-    std::string_view name = path.substr(start, end - start);
+  bool valid = EachName(path, [&](std::string_view name) {
     shown->append("\\").append(name);
-    if (!missing) {
-      auto it = (*at)->subkeys.find(name);
-      if (it == (*at)->subkeys.end()) missing = true;
-      else at = &it->second;
-    }
-    start = end + 1;
-  }
-  *key = missing ? nullptr : *at;
-  return true;
+    if (missing) return;
+    auto it = (*at)->subkeys.find(name);
+    if (it == (*at)->subkeys.end()) missing = true;
+    else at = &it->second;
+  });
+  if (valid) *key = missing ? nullptr : *at;
+  return valid;
 }
 
 std::shared_ptr<Key> Create(const std::string& path) {
