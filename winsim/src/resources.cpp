@@ -93,16 +93,19 @@ class Reader {
   size_t end_;
 };
 
+// A predefined class is named by its ordinal or by its name in any case, as
+// the system looks classes up (the resource compiler writes a CONTROL
+// statement's class name in capitals).
 std::string ControlClass(int ordinal, const std::string& name) {
-  switch (ordinal) {
-    case 0x80: return "Button";
-    case 0x81: return "Edit";
-    case 0x82: return "Static";
-    case 0x83: return "ListBox";
-    case 0x84: return "ScrollBar";
-    case 0x85: return "ComboBox";
-    default: return name;
-  }
+  static const struct {
+    int ordinal;
+    const char* name;
+  } kPredefined[] = {{0x80, "Button"},    {0x81, "Edit"},      {0x82, "Static"},
+                     {0x83, "ListBox"},   {0x84, "ScrollBar"}, {0x85, "ComboBox"}};
+  for (const auto& known : kPredefined)
+    if (ordinal == known.ordinal || (ordinal == -1 && winsim::detail::CompareNoCase(name, known.name) == 0))
+      return known.name;
+  return name;
 }
 
 // DLGTEMPLATE or DLGTEMPLATEEX, the latter marked by version 1 and 0xFFFF.
