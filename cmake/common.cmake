@@ -41,10 +41,12 @@ endfunction()
 # A shipped program: linked against the system DLLs alone (`dlls`), with no
 # C run-time, no libgcc and none of the toolchain's prebuilt objects, so no
 # code compiled for a newer processor gets in and any use of the run-time
-# fails the link. The framework supplies the entry point. A stack frame of a
-# page or more would need libgcc's stack probe, so it is a compile error.
+# fails the link. The run-time (runtime/) supplies the entry point. A stack
+# frame of a page or more would need libgcc's stack probe, so it is a compile
+# error.
 function(qt_windows_system_only target)
-  target_sources(${target} PRIVATE $<TARGET_OBJECTS:framework_runtime>)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:runtime_win32>)
+  target_link_libraries(${target} PRIVATE runtime)
   target_compile_options(${target} PRIVATE -Werror=frame-larger-than=4000)
   target_link_options(${target} PRIVATE -nostdlib -nostartfiles -Wl,--entry,_WinMainCRTStartup)
   target_link_libraries(${target} PRIVATE ${ARGN})
@@ -56,6 +58,20 @@ endfunction()
 function(qt_simulated_program_code target)
   target_link_libraries(${target} PUBLIC winsim)
   target_compile_definitions(${target} PRIVATE WINSIM_PROGRAM_CODE)
+endfunction()
+
+# A library of program code (framework/, runtime/), with its folder as its
+# include path: on Windows held to the shipped programs' frame limit (see
+# qt_windows_system_only), natively program code on the simulated platform.
+function(qt_program_library target kind)
+  add_library(${target} ${kind} ${ARGN})
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  qt_program_target(${target})
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -Werror=frame-larger-than=4000)
+  else()
+    qt_simulated_program_code(${target})
+  endif()
 endfunction()
 
 # A Windows GUI program marked for subsystem version 4.0.
