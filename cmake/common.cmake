@@ -74,6 +74,25 @@ function(qt_program_library target kind)
   endif()
 endfunction()
 
+# A resource script compiled for the simulated platform (native build): the
+# cross toolchain's resource compiler makes the same binary .res file that
+# the Windows build links, and `target` gets its path as the definition
+# `variable` (with `scope`), for winsim::LoadProgramResources. The rest of
+# the arguments are the files the script includes.
+function(qt_simulated_resources target scope variable script)
+  find_program(QT_WINDRES NAMES i686-w64-mingw32-windres x86_64-w64-mingw32-windres windres REQUIRED)
+  get_filename_component(name ${script} NAME_WE)
+  set(res ${CMAKE_CURRENT_BINARY_DIR}/${name}.res)
+  add_custom_command(OUTPUT ${res}
+    COMMAND ${QT_WINDRES} -O res -I ${CMAKE_CURRENT_SOURCE_DIR} -i ${CMAKE_CURRENT_SOURCE_DIR}/${script} -o ${res}
+    DEPENDS ${script} ${ARGN}
+    COMMENT "Compiling ${script} for the simulated platform"
+    VERBATIM)
+  add_custom_target(${target}_resources DEPENDS ${res})
+  add_dependencies(${target} ${target}_resources)
+  target_compile_definitions(${target} ${scope} ${variable}="${res}")
+endfunction()
+
 # A Windows GUI program marked for subsystem version 4.0.
 function(qt_windows_gui target)
   target_link_options(${target} PRIVATE -mwindows
