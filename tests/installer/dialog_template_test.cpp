@@ -18,7 +18,7 @@ TEST_F(ResourcesTest, SourceFolderDialogTemplate) {
   EXPECT_EQ(dialog.exStyle, static_cast<uint32_t>(WS_EX_APPWINDOW));
   EXPECT_EQ(dialog.cx, 320);
   EXPECT_EQ(dialog.cy, 206);
-  EXPECT_EQ(dialog.caption, "Plurava Applications setup program");
+  EXPECT_EQ(dialog.caption, texts::kAppCaption);
   EXPECT_EQ(dialog.pointSize, 8);
   EXPECT_EQ(dialog.typeface, "MS Sans Serif");
 }
