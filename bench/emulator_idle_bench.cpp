@@ -13,11 +13,10 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 #include <memory>
 #include <thread>
 
-#include "emulator.h"
+#include "emulator_process.h"
 #include "sim_devices.h"
 #include "sim_emulator_standins.h"
 #include "sim_machine.h"
@@ -42,27 +41,20 @@ int main(int argc, char** argv) {
   winsim::RegisterStandInSynth();
   winsim::RegisterDevice("DOVORAV", std::make_shared<winsim::TrapDriverStandIn>());
 
-  std::promise<HANDLE> handle;
-  int exitCode = -1;
-  std::thread mainThread([&] {
-    handle.set_value(winsim::CurrentThreadHandle());
-    exitCode = WinMain(nullptr, nullptr, const_cast<char*>(""), 1);
-  });
-  HANDLE emulator = handle.get_future().get();
-  if (!winsim::WaitUntilAlertableIdle(emulator, 10000)) return 2;
+  EmulatorProcess process;
+  process.Start();
+  if (!process.Idle(10000)) return 2;
 
   clockid_t threadClock;
-  pthread_getcpuclockid(mainThread.native_handle(), &threadClock);
+  pthread_getcpuclockid(process.NativeHandle(), &threadClock);
   timespec before, after;
   clock_gettime(threadClock, &before);
   double processBefore = ProcessCpu();
   std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
   clock_gettime(threadClock, &after);
   double processAfter = ProcessCpu();
-  winsim::WaitStats stats = winsim::WaitStatsOf(emulator);
-
-  winsim::EndAlertableWait(emulator);
-  mainThread.join();
+  winsim::WaitStats stats = winsim::WaitStatsOf(process.handle());
+  int exitCode = process.End();
   std::printf("idle %.1f s: emulator main thread used %.6f s of processor time (process %.6f s); "
               "SleepEx calls %d, wake-ups %d; WinMain returned %d when the wait was ended\n",
               seconds, Seconds(after) - Seconds(before), processAfter - processBefore, stats.sleepExCalls,

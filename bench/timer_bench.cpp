@@ -22,13 +22,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "emulator.h"
+#include "emulator_process.h"
 #include "sim_devices.h"
 #include "sim_emulator_standins.h"
 #include "sim_machine.h"
@@ -109,15 +108,11 @@ void MeasureRingDelay(double seconds) {
     sArrivedCount.fetch_add(1, std::memory_order_release);
   });
 
-  std::promise<HANDLE> handle;
-  std::thread mainThread([&handle] {
-    handle.set_value(winsim::CurrentThreadHandle());
-    WinMain(nullptr, nullptr, const_cast<char*>(""), 1);
-  });
-  HANDLE emulator = handle.get_future().get();
-  winsim::WaitUntilAlertableIdle(emulator, 10000);
+  EmulatorProcess process;
+  process.Start();
+  process.Idle(10000);
   driver->QueueStart();
-  winsim::WaitUntilAlertableIdle(emulator, 10000);
+  process.Idle(10000);
 
   // One message every 3.7 ms: the write moments drift across the 10 ms
   // period, so the delays sample the whole of it. Far below the ring's size.
@@ -133,9 +128,8 @@ void MeasureRingDelay(double seconds) {
   while (sArrivedCount.load(std::memory_order_acquire) < written && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   driver->QueueStop();
-  winsim::WaitUntilAlertableIdle(emulator, 10000);
-  winsim::EndAlertableWait(emulator);
-  mainThread.join();
+  process.Idle(10000);
+  process.End();
 
   uint32_t arrived = sArrivedCount.load(std::memory_order_acquire);
   std::vector<double> delays;

@@ -41,10 +41,12 @@ endfunction()
 # A shipped program: linked against the system DLLs alone (`dlls`), with no
 # C run-time, no libgcc and none of the toolchain's prebuilt objects, so no
 # code compiled for a newer processor gets in and any use of the run-time
-# fails the link. The framework supplies the entry point. A stack frame of a
-# page or more would need libgcc's stack probe, so it is a compile error.
+# fails the link. The run-time (runtime/) supplies the entry point. A stack
+# frame of a page or more would need libgcc's stack probe, so it is a compile
+# error.
 function(qt_windows_system_only target)
-  target_sources(${target} PRIVATE $<TARGET_OBJECTS:framework_runtime>)
+  target_sources(${target} PRIVATE $<TARGET_OBJECTS:runtime_win32>)
+  target_link_libraries(${target} PRIVATE runtime)
   target_compile_options(${target} PRIVATE -Werror=frame-larger-than=4000)
   target_link_options(${target} PRIVATE -nostdlib -nostartfiles -Wl,--entry,_WinMainCRTStartup)
   target_link_libraries(${target} PRIVATE ${ARGN})
@@ -56,6 +58,39 @@ endfunction()
 function(qt_simulated_program_code target)
   target_link_libraries(${target} PUBLIC winsim)
   target_compile_definitions(${target} PRIVATE WINSIM_PROGRAM_CODE)
+endfunction()
+
+# A library of program code (framework/, runtime/), with its folder as its
+# include path: on Windows held to the shipped programs' frame limit (see
+# qt_windows_system_only), natively program code on the simulated platform.
+function(qt_program_library target kind)
+  add_library(${target} ${kind} ${ARGN})
+  target_include_directories(${target} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+  qt_program_target(${target})
+  if(WIN32)
+    target_compile_options(${target} PRIVATE -Werror=frame-larger-than=4000)
+  else()
+    qt_simulated_program_code(${target})
+  endif()
+endfunction()
+
+# A resource script compiled for the simulated platform (native build): the
+# cross toolchain's resource compiler makes the same binary .res file that
+# the Windows build links, and `target` gets its path as the definition
+# `variable` (with `scope`), for winsim::LoadProgramResources. The rest of
+# the arguments are the files the script includes.
+function(qt_simulated_resources target scope variable script)
+  find_program(QT_WINDRES NAMES i686-w64-mingw32-windres x86_64-w64-mingw32-windres windres REQUIRED)
+  get_filename_component(name ${script} NAME_WE)
+  set(res ${CMAKE_CURRENT_BINARY_DIR}/${name}.res)
+  add_custom_command(OUTPUT ${res}
+    COMMAND ${QT_WINDRES} -O res -I ${CMAKE_CURRENT_SOURCE_DIR} -i ${CMAKE_CURRENT_SOURCE_DIR}/${script} -o ${res}
+    DEPENDS ${script} ${ARGN}
+    COMMENT "Compiling ${script} for the simulated platform"
+    VERBATIM)
+  add_custom_target(${target}_resources DEPENDS ${res})
+  add_dependencies(${target} ${target}_resources)
+  target_compile_definitions(${target} ${scope} ${variable}="${res}")
 endfunction()
 
 # A Windows GUI program marked for subsystem version 4.0.

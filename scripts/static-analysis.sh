@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Static analysis of the program code (installer/, emulator/, framework/) and
+# Static analysis of the program code (installer/, emulator/, framework/, runtime/) and
 # of the simulated platform (winsim/): clang-tidy with the checks chosen in
 # .clang-tidy, and cppcheck with the suppressions in .cppcheck-suppressions.
 # Both read the native build's compile_commands.json, made in a build folder
@@ -32,7 +32,7 @@ program_db=$build/program_commands.json
 python3 - "$build/compile_commands.json" "$program_db" "$root" <<'PY'
 import json, sys
 db, out, root = sys.argv[1], sys.argv[2], sys.argv[3]
-keep = tuple(f"{root}/{d}/" for d in ("installer", "emulator", "framework", "winsim"))
+keep = tuple(f"{root}/{d}/" for d in ("installer", "emulator", "framework", "runtime", "winsim"))
 entries = [e for e in json.load(open(db)) if e["file"].startswith(keep)]
 json.dump(entries, open(out, "w"), indent=1)
 PY

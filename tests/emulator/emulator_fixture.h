@@ -1,19 +1,18 @@
 // Common ground of the emulator's tests: a machine at power-on with the
 // stand-in synthesizer, the stand-in trap driver and a free card mixer, and
-// the emulator run from its real entry point on a thread of its own, as the
-// process's main thread.
+// the emulator run from its real entry point (emulator_process.h).
 #pragma once
 
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mmsystem.h>
 
-#include <atomic>
-#include <future>
 #include <memory>
 #include <thread>
 
+#include "box_texts.h"
 #include "emulator.h"
+#include "emulator_process.h"
 #include "sim_devices.h"
 #include "sim_emulator_standins.h"
 #include "sim_libraries.h"
@@ -28,80 +27,6 @@ using winsim::TrapDriverStandIn;
 
 constexpr const char* kCardMixer = "Q-Tonal Audio Mixer";
 constexpr DWORD kCardFree = 292;
-constexpr const char* kMixerBusyText = "Please close all Windows Sound AP and start this DOS AP again";
-constexpr const char* kMixerBusyCaption = "DOS Mode MPU-401 Emulator";
-
-// A new process starts with the record all zero.
-inline void ClearEmulatorState() {
-  gEmulator.pfnStartMidi = nullptr;
-  gEmulator.pfnMidiMessage = nullptr;
-  gEmulator.pfnStopMidi = nullptr;
-  gEmulator.pfnLoadDls = nullptr;
-  gEmulator.hDevice = nullptr;
-  gEmulator.running.store(0);
-  gEmulator.dlsLoaded = 0;
-  gEmulator.timerId = 0;
-  gEmulator.ring.store(nullptr);
-  gEmulator.readIndex.store(0);
-  gEmulator.ticksInFlight.store(0);
-}
-
-// The emulator process: WinMain on its own thread.
-class EmulatorProcess {
- public:
-  ~EmulatorProcess() {
-    if (thread_.joinable()) End();
-  }
-
-  void Start() {
-    std::promise<HANDLE> handle;
-    std::future<HANDLE> ready = handle.get_future();
-    thread_ = std::thread([this, &handle] {
-      handle.set_value(winsim::CurrentThreadHandle());
-      exitCode_ = WinMain(nullptr, nullptr, const_cast<char*>(""), 1);
-      finished_.store(true);
-    });
-    handle_ = ready.get();
-  }
-
-  // Runs WinMain to its end; for start-ups that fail before the wait.
-  int RunToExit() {
-    Start();
-    return Join();
-  }
-
-  // True once every call queued so far has run and the thread sleeps again.
-  bool Idle() { return winsim::WaitUntilAlertableIdle(handle_, 20000); }
-
-  // Ends the alertable wait the way only a non-APC wake-up can, and returns
-  // WinMain's exit code.
-  int End() {
-    if (!thread_.joinable()) return exitCode_;
-    winsim::EndAlertableWait(handle_);
-    return Join();
-  }
-
-  HANDLE handle() const { return handle_; }
-  bool finished() const { return finished_.load(); }
-
- private:
-  int Join() {
-    // A start-up that should have failed but went on to wait forever is
-    // ended, and reported, rather than left to hang the test run.
-    for (int i = 0; i < 2000 && !finished_.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (!finished_.load()) {
-      ADD_FAILURE() << "WinMain did not return; ending its wait";
-      winsim::EndAlertableWait(handle_);
-    }
-    thread_.join();
-    return exitCode_;
-  }
-
-  std::thread thread_;
-  HANDLE handle_ = nullptr;
-  std::atomic<bool> finished_{false};
-  int exitCode_ = -1;
-};
 
 class EmulatorTest : public ::testing::Test {
  protected:
@@ -116,14 +41,13 @@ class EmulatorTest : public ::testing::Test {
 
   void TearDown() override {
     driver_->JoinScript();
-    if (started_) process_.End();
+    process_.End();
     winsim::Reset();
   }
 
   // Starts the emulator and waits until it sleeps, registered.
   void StartEmulator() {
     process_.Start();
-    started_ = true;
     ASSERT_TRUE(process_.Idle()) << "the emulator never reached its alertable wait";
   }
 
@@ -157,7 +81,6 @@ class EmulatorTest : public ::testing::Test {
   DWORD mixerAnswer_ = kCardFree;  // what the card's mixer answers
   std::shared_ptr<TrapDriverStandIn> driver_;
   EmulatorProcess process_;
-  bool started_ = false;
 };
 
 }  // namespace qtest

@@ -175,8 +175,8 @@ TEST_F(BusyMixerTest, ShowsTheBoxOncePerStartAndPlaysNothing) {
   ASSERT_EQ(boxes.size(), 2u);
   for (const auto& box : boxes) {
     EXPECT_FALSE(box.hasOwner);
-    EXPECT_EQ(box.text, kMixerBusyText);
-    EXPECT_EQ(box.caption, kMixerBusyCaption);
+    EXPECT_EQ(box.text, texts::kMixerBusy);
+    EXPECT_EQ(box.caption, texts::kMixerBusyCaption);
     EXPECT_EQ(box.type, static_cast<uint32_t>(MB_OK));
   }
   EXPECT_EQ(SynthTrace(), "L") << "instrument set loaded once, nothing started or played";

@@ -5,6 +5,7 @@
 #include "emulator_fixture.h"
 
 #include <algorithm>
+#include <future>
 
 namespace qtest {
 namespace {

@@ -140,7 +140,6 @@ TEST_F(StartupTest, WaitLoopsOnQueuedCallsAndReturnsOneOnAnyOtherWakeUp) {
   EXPECT_EQ(stats.sleepExCalls, 3) << "one wait before each call, and the one it sleeps in now";
 
   EXPECT_EQ(process_.End(), 1);
-  started_ = false;
 }
 
 TEST_F(StartupTest, AlertableWaitWithNothingQueuedNeverWakesUp) {

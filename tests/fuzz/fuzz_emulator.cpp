@@ -22,16 +22,13 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <atomic>
-#include <condition_variable>
-#include <functional>
-#include <future>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "box_texts.h"
 #include "emulator.h"
+#include "emulator_process.h"
 #include "fuzz_support.h"
 #include "sim_devices.h"
 #include "sim_emulator_standins.h"
@@ -49,12 +46,16 @@ using qfuzz::RequireEqual;
 using winsim::SynthCall;
 
 const char kCardMixer[] = "Q-Tonal Audio Mixer";
-const char kBusyText[] = "Please close all Windows Sound AP and start this DOS AP again";
-const char kBusyCaption[] = "DOS Mode MPU-401 Emulator";
 const int kMaxSteps = 16;
 
+// The model's numbers are its own, not the program's, so that a number
+// changed in the program shows as a difference from the model.
+const uint32_t kRingSlots = 1024;        // the slots of the driver's ring
+const uint32_t kEmptyMark = 0x11111111;  // the slot after the last unread one; also the stop call
+const int kMessagesPerTick = 64;         // the most one tick hands over
+
 // Two rings the driver may hand over, in the ring's own layout.
-MidiSlot gRings[2][MIDI_RING_SLOTS];
+MidiSlot gRings[2][kRingSlots];
 
 struct Expected {
   SynthCall::Kind kind;
@@ -119,11 +120,11 @@ struct Model {
 
   void Drain() {
     if (!running) return;
-    for (int played = 0; played < 64; ++played) {
+    for (int played = 0; played < kMessagesPerTick; ++played) {
       uint32_t value = ring[readIndex].load(std::memory_order_relaxed);
-      if (value == kRingEmpty) return;
+      if (value == kEmptyMark) return;
       calls.push_back({SynthCall::Kind::kMidiMessage, value});
-      readIndex = (readIndex + 1) % MIDI_RING_SLOTS;
+      readIndex = (readIndex + 1) % kRingSlots;
     }
   }
 
@@ -135,7 +136,7 @@ struct Model {
       dlsLoaded = true;
     }
     if (!running) {
-      if (parameter == kRingEmpty || parameter == 0) return;  // a start with address 0 is ignored too
+      if (parameter == kEmptyMark || parameter == 0) return;  // a start with address 0 is ignored too
       ring = reinterpret_cast<const MidiSlot*>(parameter);
       readIndex = 0;
       if (!MixerFree()) {
@@ -150,7 +151,7 @@ struct Model {
       running = true;
       return;
     }
-    if (parameter != kRingEmpty) return;
+    if (parameter != kEmptyMark) return;
     calls.push_back({SynthCall::Kind::kStopMidi, 0});
     if (tickInStop) Drain();  // still running between the synthesizer's stop and the kill
     kills.push_back(timerId);
@@ -158,69 +159,19 @@ struct Model {
   }
 };
 
-// The thread the emulator's WinMain runs on, one for the whole fuzzing
-// process: a fresh thread per input (its stack, the sanitizers' records of
-// it) cost a fifth of each run. Each input still starts WinMain afresh on it.
-class ProcessThread {
- public:
-  static ProcessThread& Get() {
-    static ProcessThread* thread = new ProcessThread;  // lives until the process ends
-    return *thread;
-  }
-
-  // Runs `job` on the thread; Join waits until it has returned.
-  void Start(std::function<void()> job) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    job_ = std::move(job);
-    done_ = false;
-    changed_.notify_all();
-  }
-  void Join() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return done_; });
-  }
-
- private:
-  ProcessThread() {
-    std::thread([this] { Serve(); }).detach();
-  }
-
-  [[noreturn]] void Serve() {
-    for (;;) {
-      std::function<void()> job;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return job_ != nullptr; });
-        job = std::move(job_);
-        job_ = nullptr;
-      }
-      job();
-      std::lock_guard<std::mutex> lock(mutex_);
-      done_ = true;
-      changed_.notify_all();
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::function<void()> job_;
-  bool done_ = true;
-};
-
 struct Run {
   FuzzedDataProvider& in;
   Model model;
   std::shared_ptr<winsim::TrapDriverStandIn> driver;
-  HANDLE mainThread = nullptr;
-  std::atomic<int> exitCode{-1};
+  EmulatorProcess& process;
   std::atomic<bool> tickInStart{false};
   std::atomic<bool> tickInStop{false};
   int step = 0;
 
-  explicit Run(FuzzedDataProvider& input) : in(input) {}
+  Run(FuzzedDataProvider& input, EmulatorProcess& emulator) : in(input), process(emulator) {}
 
   void Settle() {
-    if (!winsim::WaitUntilAlertableIdle(mainThread, 20000)) Fail("the emulator's main thread did not come back to its wait");
+    if (!process.Idle()) Fail("the emulator's main thread did not come back to its wait");
   }
 
   winsim::MixerSpec RandomMixer() {
@@ -239,15 +190,15 @@ struct Run {
 
   void FillRings() {
     for (auto& ring : gRings)
-      for (auto& slot : ring) slot.store(kRingEmpty, std::memory_order_relaxed);
+      for (auto& slot : ring) slot.store(kEmptyMark, std::memory_order_relaxed);
     Numbers numbers{in.ConsumeIntegral<uint64_t>()};
     int runs = in.ConsumeIntegralInRange(0, 8);
     for (int i = 0; i < runs; ++i) {
       MidiSlot* ring = gRings[in.ConsumeBool() ? 1 : 0];
-      uint32_t start = in.ConsumeIntegralInRange<uint32_t>(0, MIDI_RING_SLOTS - 1);
-      uint32_t length = in.ConsumeIntegralInRange<uint32_t>(1, MIDI_RING_SLOTS);
-      for (uint32_t k = 0; k < length; ++k) ring[(start + k) % MIDI_RING_SLOTS].store(numbers.Next());
-      if (in.ConsumeBool()) ring[(start + length) % MIDI_RING_SLOTS].store(kRingEmpty);
+      uint32_t start = in.ConsumeIntegralInRange<uint32_t>(0, kRingSlots - 1);
+      uint32_t length = in.ConsumeIntegralInRange<uint32_t>(1, kRingSlots);
+      for (uint32_t k = 0; k < length; ++k) ring[(start + k) % kRingSlots].store(numbers.Next());
+      if (in.ConsumeBool()) ring[(start + length) % kRingSlots].store(kEmptyMark);
     }
   }
 
@@ -282,7 +233,7 @@ struct Run {
     std::vector<winsim::BoxRecord> boxes = winsim::Boxes();
     RequireEqual(boxes.size(), model.boxes, "mixer-busy boxes" + where);
     for (const auto& box : boxes)
-      Require(!box.hasOwner && box.text == kBusyText && box.caption == kBusyCaption && box.type == MB_OK,
+      Require(!box.hasOwner && box.text == texts::kMixerBusy && box.caption == texts::kMixerBusyCaption && box.type == MB_OK,
               "a box other than the mixer-busy box" + where);
     std::vector<std::string> log = winsim::MixerLog();
     RequireEqual(log.size(), model.mixerLog.size(), "mixer calls" + where);
@@ -291,23 +242,13 @@ struct Run {
   }
 
   ULONG_PTR Parameter(int what) {
-    if (what == 2) return kRingEmpty;
+    if (what == 2) return kEmptyMark;
     return reinterpret_cast<ULONG_PTR>(&gRings[what][0]);
   }
 
   void Go() {
     winsim::Reset();
-    gEmulator.pfnStartMidi = nullptr;
-    gEmulator.pfnMidiMessage = nullptr;
-    gEmulator.pfnStopMidi = nullptr;
-    gEmulator.pfnLoadDls = nullptr;
-    gEmulator.hDevice = nullptr;
-    gEmulator.running.store(0);
-    gEmulator.dlsLoaded = 0;
-    gEmulator.timerId = 0;
-    gEmulator.ring.store(nullptr);
-    gEmulator.readIndex.store(0);
-    gEmulator.ticksInFlight.store(0);
+    ClearEmulatorState();
 
     winsim::RegisterStandInSynth();
     driver = std::make_shared<winsim::TrapDriverStandIn>();
@@ -327,17 +268,7 @@ struct Run {
         winsim::FireTimerTicks();
     });
 
-    // The thread's handle is new after every Reset: it comes back through
-    // a promise (waiting for it by yielding in a loop cost a third of all
-    // the run's time on a busy machine).
-    ProcessThread& process = ProcessThread::Get();
-    std::promise<HANDLE> handle;
-    std::future<HANDLE> started = handle.get_future();
-    process.Start([this, &handle] {
-      handle.set_value(winsim::CurrentThreadHandle());
-      exitCode.store(WinMain(nullptr, nullptr, const_cast<char*>(""), 1));
-    });
-    mainThread = started.get();
+    process.Start();
     Settle();
     Check("start-up");
 
@@ -386,17 +317,17 @@ struct Run {
         }
         case 7: {  // the driver writes messages and the marker after them
           MidiSlot* ring = gRings[in.ConsumeBool() ? 1 : 0];
-          uint32_t at = in.ConsumeIntegralInRange<uint32_t>(0, MIDI_RING_SLOTS - 1);
+          uint32_t at = in.ConsumeIntegralInRange<uint32_t>(0, kRingSlots - 1);
           size_t count = in.ConsumeIntegralInRange<size_t>(0, 200);
           Numbers numbers{in.ConsumeIntegral<uint64_t>()};
-          ring[(at + count) % MIDI_RING_SLOTS].store(kRingEmpty);
-          for (size_t i = count; i-- > 0;) ring[(at + i) % MIDI_RING_SLOTS].store(numbers.Next());
+          ring[(at + count) % kRingSlots].store(kEmptyMark);
+          for (size_t i = count; i-- > 0;) ring[(at + i) % kRingSlots].store(numbers.Next());
           break;
         }
         case 8: {  // one slot changes, to anything (the marker included)
           MidiSlot* ring = gRings[in.ConsumeBool() ? 1 : 0];
-          uint32_t at = in.ConsumeIntegralInRange<uint32_t>(0, MIDI_RING_SLOTS - 1);
-          ring[at].store(in.ConsumeBool() ? kRingEmpty : in.ConsumeIntegral<uint32_t>());
+          uint32_t at = in.ConsumeIntegralInRange<uint32_t>(0, kRingSlots - 1);
+          ring[at].store(in.ConsumeBool() ? kEmptyMark : in.ConsumeIntegral<uint32_t>());
           break;
         }
         case 9:
@@ -417,9 +348,7 @@ struct Run {
     }
     Check("the last step");
 
-    winsim::EndAlertableWait(mainThread);
-    process.Join();
-    RequireEqual(exitCode.load(), 1, "WinMain's result after its wait ended");
+    RequireEqual(process.End(), 1, "WinMain's result after its wait ended");
     driver->JoinScript();
     winsim::Reset();
   }
@@ -428,8 +357,9 @@ struct Run {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static EmulatorProcess* process = new EmulatorProcess;  // lives until the process ends
   FuzzedDataProvider in(data, size);
-  Run run(in);
+  Run run(in, *process);
   run.Go();
   return 0;
 }

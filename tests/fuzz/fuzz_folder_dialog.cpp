@@ -188,7 +188,9 @@ void CheckPaint(winsim::DialogUser& user, FuzzedDataProvider& in) {
   user.Restore();
 }
 
-void Run(FuzzedDataProvider& in) {
+}  // namespace
+
+void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
   winsim::Reset();
   qfuzz::Scratch& scratch = qfuzz::Scratch::InMemory();
   scratch.Plan();
@@ -289,18 +291,4 @@ void Run(FuzzedDataProvider& in) {
   qfuzz::RequireEqual(static_cast<size_t>(drives.Count()), before.size(), "drives after the dialogs");
   for (size_t i = 0; i < before.size(); ++i)
     RequireSame(drives.At(static_cast<int>(i)), before[i], "drive after the dialogs");
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  winsim::LoadProgramResources(QT_INSTALLER_RES);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FuzzedDataProvider in(data, size);
-  Run(in);
-  winsim::Reset();
-  return 0;
 }

@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "box_texts.h"
 #include "device_wait.h"
 #include "fuzz_support.h"
 #include "sim_machine.h"
@@ -41,9 +42,6 @@ const std::string kUninstallKeys[4] = {
     "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plurava WinNT Applications"};
 const uint32_t kAllAccess = 0xF003F;
 const uint32_t kQueryValue = 1;
-const char kConfirmText[] =
-    "Setup program will install Plurava Applications now, Please make sure\n"
-    "the setup program is still in the CD-ROM.\n\nDo you want to continue?";
 
 // Registry names compare without case, folding only a-z, as the platform
 // compares them; subkeys enumerate in that order. Without coverage counters:
@@ -240,7 +238,9 @@ void MapMedia() {
   winsim::MapDrive('D', winsim::kDriveCdrom, d);
 }
 
-void Run(FuzzedDataProvider& in) {
+}  // namespace
+
+void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
   winsim::Reset();
   Model model;
 
@@ -329,7 +329,7 @@ void Run(FuzzedDataProvider& in) {
     // are kept between its writes.
     winsim::FreezeHostFolders();
     winsim::SetBoxHandler([](const winsim::BoxRecord& box) {
-      if (box.text != kConfirmText) Fail("a box the run should not show: " + box.text);
+      if (box.text != texts::kConfirm) Fail("a box the run should not show: " + box.text);
       return IDYES;
     });
     RequireEqual(WinMain(nullptr, nullptr, const_cast<char*>(""), 1), 0, "the installer's exit code");
@@ -352,18 +352,4 @@ void Run(FuzzedDataProvider& in) {
   for (uint32_t sleep : winsim::SleepCalls()) RequireEqual(sleep, 5000u, "a wait");
   RequireEqual(winsim::RegEnumCalls(), expectedEnumCalls, "enumeration calls");
   qfuzz::RequireNothingLeftOpen();
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  winsim::LoadProgramResources(QT_INSTALLER_RES);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FuzzedDataProvider in(data, size);
-  Run(in);
-  winsim::Reset();
-  return 0;
 }

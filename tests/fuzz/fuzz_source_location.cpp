@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "box_texts.h"
 #include "drive_list.h"
 #include "fuzz_support.h"
 #include "os_kind.h"
@@ -38,8 +39,6 @@ using qfuzz::Fail;
 using qfuzz::Require;
 using qfuzz::RequireSame;
 
-const char kNoDrivers[] = "Can not find Plurava drivers!";
-const char kExitPrompt[] = "Do you want to EXIT Plurava Applications installation now?";
 // Four showings reach every route (the third failed showing ends the dialog
 // route) at two thirds of the cost of six.
 const int kShowingsBeforeLeaving = 4;
@@ -255,12 +254,14 @@ struct User {
 
   int Answer(const winsim::BoxRecord& box) {
     Require(!box.hasOwner, "a box with an owner window");
-    if (box.text == kNoDrivers) {
-      Require(box.type == MB_OK && box.caption == "Warning", "the no-drivers box is not an OK box captioned Warning");
+    if (box.text == texts::kNoDrivers) {
+      Require(box.type == MB_OK && box.caption == texts::kWarningCaption,
+              "the no-drivers box is not an OK box captioned Warning");
       return IDOK;
     }
-    if (box.text == kExitPrompt) {
-      Require(box.type == MB_YESNO && box.caption == "Warning", "the exit prompt is not a Yes/No box captioned Warning");
+    if (box.text == texts::kExit) {
+      Require(box.type == MB_YESNO && box.caption == texts::kWarningCaption,
+              "the exit prompt is not a Yes/No box captioned Warning");
       if (leaving) return IDYES;
       return in->ConsumeBool() ? IDNO : (in->ConsumeBool() ? IDOK : 0);  // anything but Yes goes on
     }
@@ -268,7 +269,9 @@ struct User {
   }
 };
 
-void Run(FuzzedDataProvider& in) {
+}  // namespace
+
+void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
   winsim::Reset();
   Story story;
   BuildMachine(in, &story);
@@ -306,9 +309,9 @@ void Run(FuzzedDataProvider& in) {
   // The user left only through Cancel and Yes, or the run ended on the INI
   // route, or (with faults) the dialog could not be shown three times.
   if (!located && !dialogs.empty()) {
-    bool leftByYes = !boxes.empty() && boxes.back().text == kExitPrompt && boxes.back().answer == IDYES;
+    bool leftByYes = !boxes.empty() && boxes.back().text == texts::kExit && boxes.back().answer == IDYES;
     bool failedShowings = dialogs.size() >= 3 && dialogs.back().result == -1 && !boxes.empty() &&
-                          boxes.back().text == kNoDrivers;
+                          boxes.back().text == texts::kNoDrivers;
     Require(leftByYes || failedShowings, "the run ended in the dialog route without the user leaving");
     Require(story.faults || leftByYes, "the run ended without the user leaving, with no fault injected");
   }
@@ -364,7 +367,7 @@ void Run(FuzzedDataProvider& in) {
   // that passes ends the route; every other OK is told that nothing was found.
   Require(!dialogs.empty(), "neither route located a folder, yet no dialog was shown");
   size_t warnings = 0;
-  for (const auto& box : boxes) warnings += box.text == kNoDrivers ? 1 : 0;
+  for (const auto& box : boxes) warnings += box.text == texts::kNoDrivers ? 1 : 0;
   std::string firstPassing;
   size_t failingOks = 0;
   for (const std::string& ok : user.okFolders) {
@@ -382,18 +385,4 @@ void Run(FuzzedDataProvider& in) {
   }
   qfuzz::RequireEqual(warnings, failingOks, "no-drivers warnings");
   if (os.isWin95 == 0 && os.isWin98 == 0 && os.isNT == 0) Require(!located, "a folder passed on an unknown Windows");
-}
-
-}  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  winsim::LoadProgramResources(QT_INSTALLER_RES);
-  return 0;
-}
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  FuzzedDataProvider in(data, size);
-  Run(in);
-  winsim::Reset();
-  return 0;
 }

@@ -1,6 +1,7 @@
 // Common ground of the fuzz targets: a check that ends the run loudly (the
 // fuzzer keeps the input that broke it), a scratch folder for the drives of
-// the simulated machine, and the handles every run must have closed.
+// the simulated machine, the handles every run must have closed, and the
+// installer targets' one input.
 #pragma once
 
 #include <fcntl.h>
@@ -23,7 +24,13 @@
 #include "sim_files.h"
 #include "sim_registry.h"
 
+class FuzzedDataProvider;
+
 namespace qfuzz {
+
+// One input of an installer target: each target defines it, and
+// installer_entry.cpp gives the three their libFuzzer entry points.
+void RunInstallerInput(FuzzedDataProvider& in);
 
 // An outcome the programs do not have: reported with the input's story and
 // ended as a crash, so that libFuzzer saves the input.

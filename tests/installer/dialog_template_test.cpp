@@ -16,7 +16,7 @@ TEST_F(ResourcesTest, SourceFolderDialogTemplate) {
   EXPECT_EQ(dialog.language, 0x409);  // English (US)
   EXPECT_EQ(dialog.style, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT);
   EXPECT_EQ(dialog.exStyle, static_cast<uint32_t>(WS_EX_APPWINDOW));
-  EXPECT_EQ(dialog.caption, "Plurava Applications setup program");
+  EXPECT_EQ(dialog.caption, texts::kAppCaption);
   EXPECT_EQ(dialog.pointSize, 8);
   EXPECT_EQ(dialog.typeface, "MS Sans Serif");
 }

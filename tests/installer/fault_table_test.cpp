@@ -30,13 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const char* const kConfirm =
-    "Setup program will install Plurava Applications now, Please make sure\n"
-    "the setup program is still in the CD-ROM.\n\nDo you want to continue?";
-const char* const kExit = "Do you want to EXIT Plurava Applications installation now?";
-const char* const kNoDrivers = "Can not find Plurava drivers!";
-const char* const kNoSetup =
-    "Can not find the Plurava Applications setup program.\nPlease run the setup program by yourself.";
 const char* const kKey1 = "HKLM\\Software\\Plurava Applications\\Uninstall";
 
 // The files of the media's driver folders, in the order the run copies them
@@ -238,10 +231,10 @@ const FaultRow kRows[] = {
      {}, {}, 0, {}, true, {"DOS/BIG.BIN", "DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
     {6, "DiscRemovedDuringTheCopies",
      [](FaultTableTest&) { winsim::BeforeCall("CopyFileA", 2, [] { winsim::EjectMedium('D'); }); },  //
-     {IDOK}, {}, 0, {kNoSetup}, false, {"DOS/BIG.BIN"}, 0, {}},
+     {IDOK}, {}, 0, {texts::kNoSetup}, false, {"DOS/BIG.BIN"}, 0, {}},
     {7, "DiscRemovedBeforeTheCopies",
      [](FaultTableTest&) { winsim::BeforeCall("CreateDirectoryA", 1, [] { winsim::EjectMedium('D'); }); },  //
-     {IDOK}, {}, 0, {kNoSetup}, false, {}, 0, {}},
+     {IDOK}, {}, 0, {texts::kNoSetup}, false, {}, 0, {}},
     {8, "MediaFolderSearchFails",
      [](FaultTableTest&) { winsim::InjectFault("FindFirstFileA", 1, ERROR_NOT_READY); },  //
      {}, {}, 0, {}, true, {"DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
@@ -273,10 +266,10 @@ const FaultRow kRows[] = {
      {}, {}, 0, {}, true, kFullTree, 0, {}},
     {13, "EmptyCdromDriveAndNoMedia",
      [](FaultTableTest&) { winsim::MapEmptyDrive('D', winsim::kDriveCdrom); },  //
-     {IDYES}, {{"cancel"}}, 1, {kExit}, false, {}, 0, {}},
+     {IDYES}, {{"cancel"}}, 1, {texts::kExit}, false, {}, 0, {}},
     {14, "MarkerIniNotReady",
      [](FaultTableTest&) { winsim::InjectFault("CreateFileA", 3, ERROR_NOT_READY); },  //
-     {IDYES}, {{"cancel"}}, 1, {kExit}, false, {}, 0, {}},
+     {IDYES}, {{"cancel"}}, 1, {texts::kExit}, false, {}, 0, {}},
     {15, "MarkerIniUnreadable",
      [](FaultTableTest&) { winsim::InjectFault("GetPrivateProfileStringA", 1, ERROR_NOT_READY); },  //
      {}, {}, 0, {}, false, {}, 0, {}},
@@ -285,23 +278,23 @@ const FaultRow kRows[] = {
        winsim::InjectFault("CreateFileA", 3, ERROR_NOT_READY);
        winsim::InjectFault("DialogBoxParamA", 1, 8 /* ERROR_NOT_ENOUGH_MEMORY */, 0);
      },
-     {IDOK}, {}, 3, {kNoDrivers}, false, {}, 0, {}},
+     {IDOK}, {}, 3, {texts::kNoDrivers}, false, {}, 0, {}},
     {17, "WindowsVersionUnreadable",
      [](FaultTableTest&) { winsim::FailVersionQuery(true); },  //
-     {IDOK, IDYES}, {{"ok"}, {"cancel"}}, 2, {kNoDrivers, kExit}, false, {}, 0, {}},
+     {IDOK, IDYES}, {{"ok"}, {"cancel"}}, 2, {texts::kNoDrivers, texts::kExit}, false, {}, 0, {}},
     // ---- Phases A and H: the registry ----
     {18, "EnumKeyRefusesToOpen",
      [](FaultTableTest&) { winsim::RegFailOpen(kGamePortRoot, ERROR_ACCESS_DENIED); },  //
-     {IDYES}, {}, 0, {kConfirm}, true, kFullTree, 0, {}},
+     {IDYES}, {}, 0, {texts::kConfirm}, true, kFullTree, 0, {}},
     {19, "DescriptionOfAnotherType",
      [](FaultTableTest&) { winsim::RegSetValue(GamePortKey(kCard), "DeviceDesc", REG_DWORD, {1, 0, 0, 0}); },  //
      {}, {}, 0, {}, true, kFullTree, 0, {}},
     {20, "DescriptionOfAnotherTypeReadingAsEmpty",
      [](FaultTableTest&) { winsim::RegSetValue(GamePortKey(kCard), "DeviceDesc", REG_BINARY, {0, 7, 7}); },  //
-     {IDYES}, {}, 0, {kConfirm}, true, kFullTree, 24, {}},
+     {IDYES}, {}, 0, {texts::kConfirm}, true, kFullTree, 24, {}},
     {21, "DescriptionTooLongForItsBuffer",
      [](FaultTableTest&) { winsim::RegSetValue(GamePortKey(kCard), "DeviceDesc", REG_SZ, Text(256, 'g')); },  //
-     {IDYES}, {}, 0, {kConfirm}, true, kFullTree, 24, {}},
+     {IDYES}, {}, 0, {texts::kConfirm}, true, kFullTree, 24, {}},
     {22, "DescriptionFillingItsBufferExactly",
      [](FaultTableTest&) { winsim::RegSetValue(GamePortKey(kCard), "DeviceDesc", REG_SZ, Text(255, 'g')); },  //
      {}, {}, 0, {}, true, kFullTree, 0, {}},
@@ -320,7 +313,7 @@ const FaultRow kRows[] = {
     // ---- Phase I ----
     {26, "SetupProgramDoesNotStart",
      [](FaultTableTest&) { winsim::InjectFault("WinExec", 1, 2 /* file not found */); },  //
-     {IDOK}, {}, 0, {kNoSetup}, true, kFullTree, 0, {}},
+     {IDOK}, {}, 0, {texts::kNoSetup}, true, kFullTree, 0, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultTableTest, ::testing::ValuesIn(kRows),

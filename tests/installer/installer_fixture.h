@@ -17,6 +17,7 @@
 #include <fstream>
 #include <string>
 
+#include "box_texts.h"
 #include "sim_dialogs.h"
 #include "sim_faults.h"
 #include "sim_files.h"

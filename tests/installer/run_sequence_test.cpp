@@ -5,24 +5,18 @@
 namespace qtest {
 namespace {
 
-const char* const kConfirmText =
-    "Setup program will install Plurava Applications now, Please make sure\n"
-    "the setup program is still in the CD-ROM.\n\nDo you want to continue?";
-const char* const kConfirmCaption = "Plurava Applications setup program";
-const char* const kExitText = "Do you want to EXIT Plurava Applications installation now?";
-
 void ExpectConfirm(const winsim::BoxRecord& box, int answer) {
   EXPECT_FALSE(box.hasOwner);
-  EXPECT_EQ(box.text, kConfirmText);
-  EXPECT_EQ(box.caption, kConfirmCaption);
+  EXPECT_EQ(box.text, texts::kConfirm);
+  EXPECT_EQ(box.caption, texts::kAppCaption);
   EXPECT_EQ(box.type, 4u);  // MB_YESNO, no icon
   EXPECT_EQ(box.answer, answer);
 }
 
 void ExpectExitPrompt(const winsim::BoxRecord& box, int answer) {
   EXPECT_FALSE(box.hasOwner);
-  EXPECT_EQ(box.text, kExitText);
-  EXPECT_EQ(box.caption, "Warning");
+  EXPECT_EQ(box.text, texts::kExit);
+  EXPECT_EQ(box.caption, texts::kWarningCaption);
   EXPECT_EQ(box.type, 4u);
   EXPECT_EQ(box.answer, answer);
 }

@@ -54,17 +54,4 @@ std::string Unescape(const std::string& text) {
   return out;
 }
 
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else
-      out += c;
-  }
-  return out;
-}
-
 }  // namespace qtest

@@ -23,8 +23,8 @@ Scenario ReadScenario(const std::string& path);
 // Every *.scn file of a folder, in name order.
 std::vector<std::string> ScenarioFiles(const std::string& folder);
 
-// "\n" in a scenario text stands for a line-feed, "\r" for a carriage return.
+// "\n" in a scenario text stands for a line-feed, "\r" for a carriage
+// return; EscapeText (escape_text.h) writes a text so.
 std::string Unescape(const std::string& text);
-std::string Escape(const std::string& text);
 
 }  // namespace qtest

@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include "escape_text.h"
 #include "installer_fixture.h"
 #include "known_gap.h"
 #include "scenario.h"
@@ -173,7 +174,7 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
   }
 
   int AnswerBox(const winsim::BoxRecord& box) {
-    std::string shown = "box\t" + box.caption + "\t" + Escape(box.text) + "\t" + ButtonsOf(box.type);
+    std::string shown = "box\t" + box.caption + "\t" + EscapeText(box.text) + "\t" + ButtonsOf(box.type);
     if (boxAnswers_.empty()) {
       // Unforeseen: answered so that the run heads for its end.
       seen_.push_back("unexpected\t" + shown);
@@ -244,7 +245,7 @@ TEST_P(ScenarioTest, RunsAsDescribed) {
     } else {
       std::ifstream in(host, std::ios::binary);
       std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-      seen_.push_back("content\t" + outcome[1] + "\t" + (in ? Escape(text) : "(missing)"));
+      seen_.push_back("content\t" + outcome[1] + "\t" + (in ? EscapeText(text) : "(missing)"));
     }
   }
   // A scenario marked as a known gap of the simulation must differ.

@@ -53,7 +53,7 @@ const Lines kRootOfC = {"[C:]", "[D:]", "[AUDIO]", "[WINDOWS]"};
 
 TEST_F(SourceDirDlgTest, OpensOnTheFirstDriveWithDriveLinesFirst) {
   ASSERT_EQ(Show([](DialogUser& user) {
-              EXPECT_EQ(user.Caption(), "Plurava Applications setup program");
+              EXPECT_EQ(user.Caption(), texts::kAppCaption);
               ExpectView(user, kRootOfC, 0, "C:\\");
               user.PressOK();
             }),

@@ -12,9 +12,6 @@
 namespace qtest {
 namespace {
 
-const char* const kNoDrivers = "Can not find Plurava drivers!";
-const char* const kExitText = "Do you want to EXIT Plurava Applications installation now?";
-
 class SourceLocationTest : public InstallerTest {
  protected:
   // Phases D to F on the machine as it is. TRUE with the drivers folder;
@@ -66,7 +63,7 @@ class SourceLocationTest : public InstallerTest {
     ASSERT_GT(boxes.size(), index);
     EXPECT_FALSE(boxes[index].hasOwner);
     EXPECT_EQ(boxes[index].text, text);
-    EXPECT_EQ(boxes[index].caption, "Warning");
+    EXPECT_EQ(boxes[index].caption, texts::kWarningCaption);
     EXPECT_EQ(boxes[index].type, type);
     EXPECT_EQ(boxes[index].answer, answer);
   }
@@ -234,7 +231,7 @@ TEST_F(SourceLocationTest, IniRouteIsDroppedForGoodAfterOneFailedProof) {
   EXPECT_EQ(folder, "D:\\DRIVERS\\");
   EXPECT_EQ(winsim::ProfileReads().size(), 1u);  // never read again
   EXPECT_EQ(winsim::Dialogs().size(), 2u);
-  ExpectBox(0, kNoDrivers, MB_OK, IDOK);
+  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
 }
 
 TEST_F(SourceLocationTest, WithoutAnyIniTheDialogComesFirst) {
@@ -261,8 +258,8 @@ TEST_F(SourceLocationTest, NtRejectsATreeWithOnlyTheWindows9xSetup) {
   EXPECT_EQ(RunInstaller(), 0);
   EXPECT_EQ(winsim::Dialogs().size(), 2u);
   ASSERT_EQ(winsim::Boxes().size(), 2u);
-  ExpectBox(0, kNoDrivers, MB_OK, IDOK);
-  ExpectBox(1, kExitText, MB_YESNO, IDYES);
+  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
+  ExpectBox(1, texts::kExit, MB_YESNO, IDYES);
   EXPECT_EQ(winsim::Dialogs()[1].boxesBefore, 1u);  // the message came between the dialogs
 }
 
@@ -277,10 +274,10 @@ TEST_F(SourceLocationTest, UnknownSystemNeverPassesAndOnlyCancelYesLeaves) {
   EXPECT_EQ(RunInstaller(), 0);
   EXPECT_EQ(winsim::Dialogs().size(), 4u);
   ASSERT_EQ(winsim::Boxes().size(), 4u);
-  ExpectBox(0, kNoDrivers, MB_OK, IDOK);
-  ExpectBox(1, kNoDrivers, MB_OK, IDOK);
-  ExpectBox(2, kExitText, MB_YESNO, IDNO);
-  ExpectBox(3, kExitText, MB_YESNO, IDYES);
+  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
+  ExpectBox(1, texts::kNoDrivers, MB_OK, IDOK);
+  ExpectBox(2, texts::kExit, MB_YESNO, IDNO);
+  ExpectBox(3, texts::kExit, MB_YESNO, IDYES);
   // With no kind setup path the folder itself is tried, and never opens, not
   // even when the "folder" typed is really a file.
   std::vector<std::string> proofs = ProofOpens();
@@ -306,7 +303,7 @@ TEST_F(SourceLocationTest, CancelThenNoShowsAFreshDialog) {
   std::string folder;
   ASSERT_TRUE(Locate(&folder));
   EXPECT_EQ(folder, "D:\\DRIVERS\\");
-  ExpectBox(0, kExitText, MB_YESNO, IDNO);
+  ExpectBox(0, texts::kExit, MB_YESNO, IDNO);
   EXPECT_EQ(winsim::Dialogs()[0].result, IDCANCEL);
   EXPECT_EQ(winsim::Dialogs()[0].finalField, "D:\\DRIVERS\\");
 }
@@ -346,7 +343,7 @@ TEST_F(SourceLocationTest, DialogThatCannotBeShownEndsTheRunAfterThreeTries) {
   EXPECT_FALSE(Locate(&folder));
   EXPECT_EQ(winsim::CallCount("DialogBoxParamA"), 3);
   ASSERT_EQ(winsim::Boxes().size(), 1u);
-  ExpectBox(0, kNoDrivers, MB_OK, IDOK);
+  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
 }
 
 TEST_F(SourceLocationTest, DialogThatFailsTwiceThenShowsIsUsed) {
@@ -390,7 +387,7 @@ TEST_F(LongFolderTest, TypedFolderOf236CharactersFailsWithTheUsualMessage) {
   winsim::ScriptBoxAnswers({IDOK, IDYES});
   std::string folder;
   EXPECT_FALSE(Locate(&folder));
-  ExpectBox(0, kNoDrivers, MB_OK, IDOK);
+  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
   EXPECT_TRUE(ProofOpens().empty()) << "a path past 259 characters was opened";
 }
 
@@ -411,7 +408,7 @@ TEST_F(LongFolderTest, TypedTextWithNoRoomForItsBackslashFailsTheProof) {
   winsim::ScriptBoxAnswers({IDOK, IDYES});
   std::string folder;
   EXPECT_FALSE(Locate(&folder));
-  ExpectBox(0, kNoDrivers, MB_OK, IDOK);
+  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
   EXPECT_TRUE(ProofOpens().empty());
 }
 

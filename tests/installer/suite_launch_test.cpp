@@ -17,8 +17,6 @@ const char* const kKey1 = "HKLM\\Software\\Plurava Applications\\Uninstall";
 const char* const kKey2 = "HKLM\\Software\\Q-Tonal\\Uninstall";
 const char* const kKey3 = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plurava Applications";
 const char* const kKey4 = "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Plurava WinNT Applications";
-const char* const kNoSetupText =
-    "Can not find the Plurava Applications setup program.\nPlease run the setup program by yourself.";
 const char* const kSetup98 = "\"D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe\"";
 
 class SuiteLaunchTest : public InstallerTest {
@@ -43,8 +41,8 @@ class SuiteLaunchTest : public InstallerTest {
     auto boxes = winsim::Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_FALSE(boxes[0].hasOwner);
-    EXPECT_EQ(boxes[0].text, kNoSetupText);
-    EXPECT_EQ(boxes[0].caption, "Warning");
+    EXPECT_EQ(boxes[0].text, texts::kNoSetup);
+    EXPECT_EQ(boxes[0].caption, texts::kWarningCaption);
     EXPECT_EQ(boxes[0].type, static_cast<uint32_t>(MB_OK));
   }
 };

@@ -1,5 +1,5 @@
-// Keeps every rule, and shows under Wine what the framework's entry point
-// does: static constructors run in declaration order before WinMain,
+// Keeps every rule, and shows under Wine what the run-time's process entry
+// point does: static constructors run in declaration order before WinMain,
 // WinMain gets the instance, no previous instance and the arguments after
 // the program name, and the destructors run in reverse order after it.
 //

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "escape_text.h"
+
 namespace {
 
 const int kListBoxId = 1001;
@@ -37,21 +39,6 @@ HANDLE sProcess = NULL;
 DWORD sProcessId = 0;
 DWORD sDeadline = 0;
 FILE* sTranscript = NULL;
-
-std::string Escape(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n')
-      out += "\\n";
-    else if (c == '\r')
-      out += "\\r";
-    else if (c == '\t')
-      out += "\\t";
-    else
-      out += c;
-  }
-  return out;
-}
 
 void Write(const std::string& line) {
   fprintf(sTranscript, "%s\n", line.c_str());
@@ -150,10 +137,10 @@ void WaitGone(HWND window) {
 // Describes an unforeseen window and ends the program: the transcript then
 // shows exactly where the run went astray.
 bool Unexpected(HWND window, const std::string& wanted) {
-  std::string what = window ? ("\"" + Escape(WindowText(window)) + "\" while waiting for " + wanted)
+  std::string what = window ? ("\"" + EscapeText(WindowText(window)) + "\" while waiting for " + wanted)
                             : ("nothing while waiting for " + wanted);
   if (window && GetDlgItem(window, 0xFFFF))
-    what = "box \"" + Escape(WindowText(window)) + "\" \"" + Escape(WindowText(GetDlgItem(window, 0xFFFF))) +
+    what = "box \"" + EscapeText(WindowText(window)) + "\" \"" + EscapeText(WindowText(GetDlgItem(window, 0xFFFF))) +
            "\" while waiting for " + wanted;
   if (PastDeadline() && !ProgramEnded()) {
     Write("timeout");
@@ -169,7 +156,7 @@ bool DoBox(const std::string& answer) {
   if (box == NULL) return Unexpected(other, "a message box");
   std::string caption = WindowText(box);
   std::string text = WindowText(GetDlgItem(box, 0xFFFF));
-  Write("box\t" + caption + "\t" + Escape(text) + "\t" + Buttons(box) + "\t" + answer);
+  Write("box\t" + caption + "\t" + EscapeText(text) + "\t" + Buttons(box) + "\t" + answer);
   int id = AnswerId(answer);
   if (id == 0 || GetDlgItem(box, id) == NULL) {
     Write("unexpected\tno button " + answer);

@@ -1,19 +1,26 @@
 // The framework's dialog base: the object reaches its message map through
 // DWLP_USER, handled messages answer as the dialog manager expects, and a
 // dialog that cannot be shown reports -1.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
 #include "dialog.h"
-#include "installer_fixture.h"
-#include "resource.h"
+#include "probe_dialog.h"
+#include "sim_dialogs.h"
+#include "sim_faults.h"
+#include "sim_machine.h"
 
 namespace qtest {
 namespace {
 
 const LONG_PTR kPoison = 0x5eed;
 
-// A dialog that records what reached it, on the installer's template.
+// A dialog that records what reached it.
 class CProbeDlg : public CDialogBase {
  public:
-  CProbeDlg() : CDialogBase(IDD_SOURCE_DIR) {}
+  CProbeDlg() : CDialogBase(IDD_PROBE) {}
   explicit CProbeDlg(UINT templateId) : CDialogBase(templateId) {}
 
   std::string seen;
@@ -23,7 +30,7 @@ class CProbeDlg : public CDialogBase {
   BEGIN_MSG_MAP(CProbeDlg)
     MSG_WM_INITDIALOG(OnInitDialog)
     MSG_WM_QUERYDRAGICON(OnQueryDragIcon)
-    COMMAND_HANDLER(IDC_SOURCE_LIST, LBN_SELCHANGE, OnSelChange)
+    COMMAND_HANDLER(IDC_PROBE_LIST, LBN_SELCHANGE, OnSelChange)
     COMMAND_ID_HANDLER(IDOK, OnOK)
     MSG_WM_DESTROY(OnDestroy)
   END_MSG_MAP()
@@ -32,7 +39,7 @@ class CProbeDlg : public CDialogBase {
   BOOL OnInitDialog() {
     seen += "init;";
     handleAtInit = Handle();
-    SendDlgItemMessageA(Handle(), IDC_SOURCE_LIST, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("[X:]"));
+    SendMessageA(GetDlgItem(Handle(), IDC_PROBE_LIST), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("[X:]"));
     return TRUE;
   }
   HICON OnQueryDragIcon() { return reinterpret_cast<HICON>(kPoison); }
@@ -48,7 +55,17 @@ class CProbeDlg : public CDialogBase {
   void OnDestroy() { seen += "destroy;"; }
 };
 
-class DialogBaseTest : public InstallerTest {};
+class DialogBaseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    winsim::Reset();
+    winsim::LoadProgramResources(QT_PROBE_DIALOG_RES);
+  }
+  void TearDown() override {
+    EXPECT_EQ(winsim::WindowCount(), 0) << "a window was left behind";
+    EXPECT_EQ(winsim::PendingDialogScripts(), 0u) << "a scripted dialog was never shown";
+  }
+};
 
 TEST_F(DialogBaseTest, MessagesReachTheObjectFromInitialisationToDestruction) {
   CProbeDlg dialog;

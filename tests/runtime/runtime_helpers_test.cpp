@@ -11,7 +11,6 @@
 #include "sim_faults.h"
 #include "sim_machine.h"
 #include "text.h"
-#include "text_list.h"
 
 namespace {
 
@@ -107,28 +106,6 @@ TEST_F(HeapMemoryTest, ResizeKeepsContentsAndAFailureKeepsTheBlock) {
   EXPECT_STREQ(block, "abc");
   HeapMemoryFree(block);
   HeapMemoryFree(NULL);
-}
-
-TEST_F(HeapMemoryTest, TextListReportsNoMemoryAndKeepsWhatItHad) {
-  TextList* list = TextList::Create();
-  ASSERT_NE(list, nullptr);
-  ASSERT_TRUE(list->Add("C:\\"));
-  // The copy of the text cannot be made: nothing changes.
-  winsim::InjectFault("HeapAlloc", winsim::CallCount("HeapAlloc") + 1, 8);
-  EXPECT_FALSE(list->Add("D:\\"));
-  EXPECT_EQ(list->Count(), 1);
-  // The ninth text needs a larger table, which cannot be had: nothing changes.
-  for (int i = 1; i < 8; ++i) ASSERT_TRUE(list->Add("E:\\"));
-  winsim::InjectFault("HeapReAlloc", winsim::CallCount("HeapReAlloc") + 1, 8);
-  EXPECT_FALSE(list->Add("F:\\"));
-  EXPECT_EQ(list->Count(), 8);
-  EXPECT_STREQ(list->At(0), "C:\\");
-  EXPECT_TRUE(list->Add("F:\\"));
-  EXPECT_STREQ(list->At(8), "F:\\");
-  TextList::Destroy(list);
-  // No memory for the list itself.
-  winsim::InjectFault("HeapAlloc", winsim::CallCount("HeapAlloc") + 1, 8);
-  EXPECT_EQ(TextList::Create(), nullptr);
 }
 
 }  // namespace

@@ -1,0 +1,20 @@
+// The libFuzzer entry points of the installer's targets: the installer's
+// resources are the program's for the whole fuzzing process, and each input
+// runs on a machine that is reset after it.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include "fuzz_support.h"
+#include "sim_dialogs.h"
+#include "sim_machine.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  winsim::LoadProgramResources(QT_INSTALLER_RES);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider in(data, size);
+  qfuzz::RunInstallerInput(in);
+  winsim::Reset();
+  return 0;
+}
