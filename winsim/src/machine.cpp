@@ -16,7 +16,7 @@ void Reset() {
   detail::ResetRegistry();      // an empty HKLM, no open keys
   detail::ResetUser();          // no box answers or handler, no boxes shown
   detail::ResetFiles();         // no drives or memory folders, current folder C:\, no open files or searches
-  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded
+  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded, no hidden or system stored
   detail::ResetProcess();       // no program starts recorded
   detail::ResetLibraries();     // no libraries, no LoadLibraryA or GetProcAddress recorded
   detail::ResetSynthStandIn();  // the synthesizer stand-in's calls and hook
