@@ -97,6 +97,9 @@ void StartPlayback(ULONG_PTR parameter) {
     return;
   }
 
+  // Timers are few: 32 for the whole system on Windows 95 and 98 (Knowledge
+  // Base Q140104), 16 per process on NT 4.0. A playback holds one and kills
+  // it at its stop, so another program may have taken every one.
   gEmulator.timerId = timeSetEvent(kPumpPeriodMs, kPumpResolutionMs, PumpMidi, 0, TIME_PERIODIC);
   if (gEmulator.timerId == 0) return;  // no timer: playback silently does not start
 
@@ -115,7 +118,9 @@ void StopPlayback() {
   // Wait out a tick still in flight (see the top of this file). A tick
   // lasts at most 64 synthesizer calls, so this is short and rare; a tick
   // that has not ended within kStopWaitMs is left behind. The wait is not
-  // alertable: no other driver call may run inside this one.
+  // alertable: no other driver call may run inside this one. GetTickCount
+  // advances in steps of about 55 ms on Windows 95, so the bound holds to
+  // within a step; nothing else depends on the clock's resolution.
   DWORD began = GetTickCount();
   while (gEmulator.ticksInFlight.load(std::memory_order_seq_cst) != 0 && GetTickCount() - began < kStopWaitMs)
     SleepEx(1, FALSE);

@@ -41,8 +41,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE previous, LPSTR, int) {
   if (gEmulator.pfnLoadDls == NULL) return 0;
 
   // Every other argument zero: no access rights, no sharing, creation
-  // disposition 0. Windows 95 and 98 open a virtual device driver so; NT
-  // refuses the disposition, so on NT the emulator ends here.
+  // disposition 0. Windows 95 and 98 open a virtual device driver so, but
+  // only one the card's driver set has already loaded (or listed under
+  // KnownVxDs): without it the emulator ends here. NT refuses the
+  // disposition, so on NT the emulator ends here too.
   gEmulator.hDevice = CreateFileA("\\\\.\\DOVORAV", 0, 0, NULL, 0, 0, NULL);
   if (gEmulator.hDevice == INVALID_HANDLE_VALUE) return 0;
 

@@ -17,23 +17,25 @@ const char kNTDrivers[] = "NT40\\drv\\";
 
 void Count(int* counter) { ++*counter; }
 
-// A copy keeps the source's attributes, and every file on a CD is read-only,
-// so the copies of an earlier run are read-only too. Windows refuses to
-// overwrite a read-only file (ERROR_ACCESS_DENIED; Wine does the same unless
-// it runs as root), so such a copy is made writable first. Only the
-// read-only attribute is taken away; the copy brings the source's back. A
-// copy that fails (disc taken out, unreadable source) leaves the old file,
-// which then gets its read-only attribute back.
+// A copy takes the source's attributes, and every file on a CD is
+// read-only, so the copies of an earlier run are read-only too, and a user
+// or another program may have made one hidden or system since. Windows
+// refuses to overwrite a read-only file (ERROR_ACCESS_DENIED; Wine does the
+// same unless it runs as root), and NT also refuses to overwrite a hidden or
+// system file with a copy that lacks those attributes (CopyFile creates the
+// copy as CreateFile does with CREATE_ALWAYS). So the old file is made
+// FILE_ATTRIBUTE_NORMAL first; the copy then takes the source's attributes,
+// as a new file does. A copy that fails (disc taken out, unreadable source)
+// leaves the old file, which then gets its attributes back.
 BOOL CopyOverwriting(LPCSTR from, LPCSTR to) {
   const DWORD settable =
       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+  const DWORD refusing = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   DWORD attributes = GetFileAttributesA(to);
   BOOL cleared = FALSE;
-  if (attributes != INVALID_FILE_ATTRIBUTES &&
-      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) == FILE_ATTRIBUTE_READONLY) {
-    DWORD kept = attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
-    cleared = SetFileAttributesA(to, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL);
-  }
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
+      (attributes & refusing) != 0)
+    cleared = SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
   if (CopyFileA(from, to, FALSE)) return TRUE;
   // After a copy that failed part way the old file is gone (Windows removes
   // the partial copy), and this finds nothing to change.

@@ -28,11 +28,12 @@ struct CopyTally {
 // Copies every file of `sourceFolder`, in search order, into
 // `destinationFolder` under the same name, overwriting what is there. Both
 // folders end with a backslash. Subfolders are not entered; hidden, system
-// and read-only files are copied like any other. A read-only file left at
-// the destination by an earlier run is made writable just before it is
-// overwritten, since Windows refuses to overwrite it (the copy then takes
-// the source's attributes again; a copy that fails gives the old file its
-// attributes back). `tally` may be NULL.
+// and read-only files are copied like any other. A read-only, hidden or
+// system file left at the destination is made FILE_ATTRIBUTE_NORMAL just
+// before it is overwritten, since Windows refuses to overwrite a read-only
+// one and NT a hidden or system one (the copy then takes the source's
+// attributes; a copy that fails gives the old file its attributes back).
+// `tally` may be NULL.
 void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally);
 
 // Phase G: creates the tree and copies the DOS drivers, the DOS applications

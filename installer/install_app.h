@@ -7,7 +7,8 @@
 class CInstallApp : public CAppBase {
  public:
   // Switches off the system's critical-error and open-file boxes, so that
-  // probing an empty CD drive stays silent, then runs the installation.
+  // probing an empty CD drive stays silent (error_mode.h), then runs the
+  // installation.
   BOOL InitInstance() override;
 
   // One installation, in nine phases (run_install.cpp). Their letters name

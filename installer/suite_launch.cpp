@@ -2,6 +2,7 @@
 
 #include "text.h"
 
+#include "error_mode.h"
 #include "messages.h"
 #include "path_text.h"
 #include "prompts.h"
@@ -81,8 +82,10 @@ void LaunchSuiteSetup(LPCSTR driversFolder, const OsKind& os) {
     commandLine[2 + length] = '\0';
     // The installer does not wait for the setup program. A start that
     // fails gets the same advice as a missing program: the user would
-    // otherwise wait for a setup that never comes.
-    started = WinExec(commandLine, SW_SHOW) > kHighestExecError;
+    // otherwise wait for a setup that never comes. Everything before this
+    // probed silently; the setup program gets the error mode the process
+    // started with.
+    started = StartWithProcessErrorMode(commandLine, SW_SHOW) > kHighestExecError;
   }
   if (!started) ShowWarning(NO_SETUP_TEXT);
 }

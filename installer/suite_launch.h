@@ -18,7 +18,8 @@ BOOL SuiteCountsAsInstalled();
 
 // Phase I: starts drivers folder + the kind setup path with SW_SHOW, quoted
 // so that a folder with blanks in its name starts this program and no other,
-// and does not wait for it. When the program cannot be opened any more (the
-// disc was taken out since its proof) or does not start, the user is told to
-// run it by hand in a "Warning" box.
+// under the error mode the process started with, and does not wait for it.
+// When the program cannot be opened any more (the disc was taken out since
+// its proof) or does not start, the user is told to run it by hand in a
+// "Warning" box.
 void LaunchSuiteSetup(LPCSTR driversFolder, const OsKind& os);

@@ -86,6 +86,31 @@ TEST_P(DeploymentKindTest, FillsTheTreeForThisWindowsAndStartsItsSetup) {
   }
 }
 
+// Copies of a first run that the user or another program made hidden,
+// system or read-only are all replaced. NT refuses to overwrite a hidden or
+// system file unless the new one keeps those attributes, and the copy takes
+// the CD's, so the old file's attributes are cleared first; 95 and 98
+// would overwrite it anyway.
+TEST_P(DeploymentKindTest, SecondRunReplacesCopiesMadeHiddenSystemOrReadOnly) {
+  const KindRow& row = GetParam();
+  winsim::SetVersion(row.version);
+  const DWORD marks[] = {FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN,
+                         FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM};
+  std::vector<std::string> files;  // below C:\Q-Tonal\, '/' as separator (Windows takes it too)
+  for (const std::string& entry : row.tree) {
+    if (entry.back() == '/') continue;
+    WriteMediaFile("c/Q-Tonal/" + entry, "first run");
+    ASSERT_TRUE(SetFileAttributesA(("C:\\Q-Tonal\\" + entry).c_str(), marks[files.size() % std::size(marks)]));
+    files.push_back(entry);
+  }
+  EXPECT_EQ(RunInstaller(), 0);
+  for (const std::string& entry : files) {
+    EXPECT_EQ(Content("c/Q-Tonal/" + entry), "x") << entry;
+    EXPECT_EQ(GetFileAttributesA(("C:\\Q-Tonal\\" + entry).c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE))
+        << entry;
+  }
+}
+
 const std::vector<std::string> k9xTree = {"DOS/", "DOS/DOSAPP/", "DOS/DOSAPP/QTMIX.EXE", "DOS/QTDOS.SYS",
                                           "W95-98/", "W95-98/QTONAL.VXD"};
 INSTANTIATE_TEST_SUITE_P(
@@ -170,11 +195,11 @@ TEST_F(DeploymentTest, SecondRunOverwritesReadOnlyCopiesAndCreatesNoDuplicates) 
   EXPECT_EQ(Content("c/Q-Tonal/W95-98/QTONAL.VXD"), "second");
   ASSERT_EQ(winsim::FileCopies().size(), 3u);
   for (const auto& copy : winsim::FileCopies()) EXPECT_TRUE(copy.copied) << copy.to << " error " << copy.error;
-  // Only the read-only attribute was taken away, just before each copy, and
-  // the copies took it back from the source.
+  // Each copy was made FILE_ATTRIBUTE_NORMAL just before it was overwritten,
+  // and took the read-only attribute back from its source.
   ASSERT_EQ(winsim::AttributeChanges().size(), 3u);
   EXPECT_EQ(winsim::AttributeChanges()[0].path, "C:\\Q-Tonal\\DOS\\QTDOS.SYS");
-  EXPECT_EQ(winsim::AttributeChanges()[0].attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_ARCHIVE));
+  EXPECT_EQ(winsim::AttributeChanges()[0].attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_NORMAL));
   EXPECT_TRUE(IsReadOnly("Q-Tonal\\W95-98\\QTONAL.VXD"));
 }
 
@@ -215,7 +240,10 @@ TEST_F(FailedOverwriteTest, RefusedCopyKeepsTheOldFileReadOnly) {
   EXPECT_TRUE(winsim::AttributeChanges()[1].changed);
 }
 
+// QTSB.COM is also hidden and system, and gets them back with read-only.
 TEST_F(FailedOverwriteTest, DiscTakenOutKeepsEveryOldFileReadOnly) {
+  const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  ASSERT_TRUE(SetFileAttributesA("C:\\Q-Tonal\\DOS\\QTSB.COM", FILE_ATTRIBUTE_READONLY | hiddenSystem));
   winsim::BeforeCall("CopyFileA", 1, [] { winsim::EjectMedium('D'); });
   CopyTally tally = CopyDosDrivers();
   EXPECT_EQ(tally.failed, 2);
@@ -223,6 +251,7 @@ TEST_F(FailedOverwriteTest, DiscTakenOutKeepsEveryOldFileReadOnly) {
     EXPECT_TRUE(IsReadOnly(std::string("Q-Tonal\\DOS\\") + name)) << name;
     EXPECT_EQ(Content(std::string("c/Q-Tonal/DOS/") + name), "old") << name;
   }
+  EXPECT_EQ(GetFileAttributesA("C:\\Q-Tonal\\DOS\\QTSB.COM") & hiddenSystem, hiddenSystem);
 }
 
 // A copy that fails part way has removed the old file (as Windows does):

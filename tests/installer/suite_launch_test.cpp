@@ -204,6 +204,28 @@ TEST_F(SuiteLaunchTest, SetupGoneBetweenItsLastTestAndTheStartGetsTheWarning) {
   ExpectNoSetupWarning();
 }
 
+// Windows 95 and NT hand the error mode on to the program started: the setup
+// program gets the mode the process started with, and with it the system's
+// "insert disk" and "drive not ready" boxes, while the installer stays
+// silent before the start and after it. Rows: the mode the process started
+// with.
+TEST_F(SuiteLaunchTest, SetupStartsWithTheErrorModeTheProcessStartedWith) {
+  const UINT silent = SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX;
+  for (UINT startMode : {0u, static_cast<UINT>(SEM_NOGPFAULTERRORBOX), static_cast<UINT>(SEM_FAILCRITICALERRORS)}) {
+    SCOPED_TRACE(startMode);
+    SetErrorMode(startMode);
+    UINT duringCopies = ~0u;
+    winsim::BeforeCall("CopyFileA", winsim::CallCount("CopyFileA") + 1,
+                       [&duringCopies] { duringCopies = winsim::ErrorMode(); });
+    EXPECT_EQ(RunInstaller(), 0);
+    EXPECT_EQ(duringCopies, startMode | silent);
+    ASSERT_FALSE(winsim::ProcessStarts().empty());
+    EXPECT_EQ(winsim::ProcessStarts().back().errorMode, startMode);
+    EXPECT_EQ(winsim::ErrorMode(), startMode | silent);
+  }
+  EXPECT_EQ(winsim::ProcessStarts().size(), 3u);
+}
+
 TEST_F(SuiteLaunchTest, SuccessfulStartSaysNothingAndDoesNotWait) {
   EXPECT_EQ(RunInstaller(), 0);
   ASSERT_EQ(winsim::ProcessStarts().size(), 1u);

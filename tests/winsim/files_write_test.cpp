@@ -109,6 +109,42 @@ TEST_F(FilesWriteTest, ReadOnlyDestinationIsRefusedUntilTheAttributeIsCleared) {
   EXPECT_EQ(GetFileAttributesA("C:\\RO.TXT") & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }
 
+// NT creates a copy as CreateFile does with CREATE_ALWAYS and the source's
+// attributes, which CreateFile documents to fail with ERROR_ACCESS_DENIED on
+// an existing hidden or system file unless the new attributes have them too.
+// Windows 95 and 98 overwrite such a file (and so does Wine 8.0 on every
+// version, keeping the destination's attributes). A copy takes the source's
+// hidden and system attributes, as it takes read-only.
+TEST_F(FilesWriteTest, HiddenOrSystemDestinationIsRefusedOnNtUnlessTheSourceHasThem) {
+  const DWORD h = FILE_ATTRIBUTE_HIDDEN, s = FILE_ATTRIBUTE_SYSTEM;
+  struct Row {
+    winsim::Version version;
+    DWORD source;
+    DWORD destination;
+    DWORD error;
+  } rows[] = {
+      {winsim::kNT40, 0, h, ERROR_ACCESS_DENIED},          // 1
+      {winsim::kNT40, 0, s, ERROR_ACCESS_DENIED},          // 2
+      {winsim::kNT40, h, h | s, ERROR_ACCESS_DENIED},      // 3 system not given
+      {winsim::kNT40, h | s, s, 0},                        // 4 more given is fine
+      {winsim::kNT40, 0, FILE_ATTRIBUTE_ARCHIVE, 0},       // 5
+      {winsim::kWin95, 0, h | s, 0},                       // 6
+  };
+  int number = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(++number);
+    winsim::SetVersion(row.version);
+    File("d/S.TXT", "new");
+    File("c/T.TXT", "old");
+    ASSERT_TRUE(SetFileAttributesA("D:\\S.TXT", row.source != 0 ? row.source : FILE_ATTRIBUTE_NORMAL));
+    ASSERT_TRUE(SetFileAttributesA("C:\\T.TXT", row.destination));
+    EXPECT_EQ(CopyError("D:\\S.TXT", "C:\\T.TXT"), row.error);
+    EXPECT_EQ(Content("c/T.TXT"), row.error == 0 ? "new" : "old");
+    EXPECT_EQ(GetFileAttributesA("C:\\T.TXT"),
+              FILE_ATTRIBUTE_ARCHIVE | (row.error == 0 ? row.source : row.destination));
+  }
+}
+
 TEST_F(FilesWriteTest, CopyFailuresAsWineGivesThem) {
   winsim::MapEmptyDrive('E', winsim::kDriveCdrom);
   File("d/A/F.TXT");
@@ -150,6 +186,15 @@ TEST_F(FilesWriteTest, AttributesOfWhatIsThereAndOfWhatIsNot) {
   File("d/.HIDDEN");
   fs::create_directories(root_ + "/d/Folder");
   EXPECT_EQ(GetFileAttributesA("D:\\.hidden"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN));
+  // Hidden and system are stored, and a search reports them too.
+  File("c/SYS.TXT");
+  EXPECT_TRUE(SetFileAttributesA("C:\\sys.txt", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  WIN32_FIND_DATAA found = {};
+  FindClose(FindFirstFileA("C:\\SYS.*", &found));
+  EXPECT_EQ(found.dwFileAttributes,
+            static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+  EXPECT_TRUE(SetFileAttributesA("C:\\SYS.TXT", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetFileAttributesA("C:\\SYS.TXT"), static_cast<DWORD>(FILE_ATTRIBUTE_ARCHIVE));
   EXPECT_EQ(GetFileAttributesA("D:\\Folder\\"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   EXPECT_EQ(GetFileAttributesA("D:\\"), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
   SetLastError(0xdeadbeef);

@@ -56,7 +56,7 @@ const GapRow kGaps[] = {
        EXPECT_FALSE(CreateDirectoryA(path.c_str(), nullptr));
        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
      }},
-    {13, "SetFileAttributesA keeps only read-only", [](const std::string& c) { HostFile(c + "/file.txt", "x"); },
+    {13, "SetFileAttributesA leaves archive set", [](const std::string& c) { HostFile(c + "/file.txt", "x"); },
      [] {
        EXPECT_TRUE(SetFileAttributesA("C:\\file.txt", FILE_ATTRIBUTE_HIDDEN));
        EXPECT_EQ(GetFileAttributesA("C:\\file.txt"), static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));

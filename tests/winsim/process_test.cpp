@@ -1,4 +1,5 @@
-// WinExec finds the program as Windows and Wine do, and records each start.
+// WinExec finds the program as Windows and Wine do, and records each start
+// with the error mode in force.
 // Under Wine 8.0: an unquoted "C:\probe\My Dir\Setup.exe" started
 // C:\probe\My.exe when that existed; quoted, it started the setup program;
 // a missing program, or a missing folder, gave 2.
@@ -63,10 +64,14 @@ TEST_F(ProcessTest, ResultsWhenNoProgramStarts) {
   EXPECT_EQ(WinExec("\"C:\\Folder.exe\"", SW_SHOW), 2u);
   EXPECT_EQ(WinExec("", SW_SHOW), 2u);
   winsim::InjectFault("WinExec", 5, 11);
+  SetErrorMode(SEM_FAILCRITICALERRORS);  // in force at the call only
   EXPECT_EQ(WinExec("\"C:\\My Dir\\Setup.exe\"", SW_SHOWNORMAL), 11u);
+  SetErrorMode(0);
   ASSERT_EQ(winsim::ProcessStarts().size(), 5u);
   EXPECT_EQ(winsim::ProcessStarts()[4].showCommand, static_cast<uint32_t>(SW_SHOWNORMAL));
   EXPECT_EQ(winsim::ProcessStarts()[4].program, "");
+  EXPECT_EQ(winsim::ProcessStarts()[4].errorMode, static_cast<uint32_t>(SEM_FAILCRITICALERRORS));
+  EXPECT_EQ(winsim::ProcessStarts()[3].errorMode, 0u);
 }
 
 TEST_F(ProcessTest, ProgramRemovedJustBeforeTheStart) {

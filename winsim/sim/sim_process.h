@@ -20,6 +20,9 @@ struct ProcessStartRecord {
   uint32_t showCommand;
   uint32_t result;          // WinExec's result: above 31 when started
   std::string program;      // the Windows path of the program started, "" when none
+  // The caller's error mode at the call. Windows 95 and NT hand it on to the
+  // program started; Wine does not, so only this record can show it.
+  uint32_t errorMode;
 };
 // Every WinExec call since Reset, in order.
 const std::vector<ProcessStartRecord>& ProcessStarts();

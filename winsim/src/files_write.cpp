@@ -1,5 +1,7 @@
 // Writing files: folder creation, copies and attributes, as deployment uses
-// them. Paths are taken apart and resolved exactly as for reading
+// them. Hidden and system have no place on the host: they are kept here, by
+// host path, from SetFileAttributesA and from the source of a copy, until
+// Reset. Paths are taken apart and resolved exactly as for reading
 // (paths.cpp); a name that does not exist yet is created with the case the
 // program gave it.
 #include <errno.h>
@@ -9,6 +11,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -28,6 +31,9 @@ using winsim::detail::WinPath;
 std::vector<winsim::FolderCreateRecord> sFolderCreations;
 std::vector<winsim::FileCopyRecord> sCopies;
 std::vector<winsim::AttributeChangeRecord> sAttributeChanges;
+std::map<std::string, DWORD> sStoredAttributes;
+
+const DWORD kStoredBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 const mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
@@ -70,6 +76,21 @@ DWORD Locate(LPCSTR text, WinPath* path, std::string* host, bool* exists, bool* 
 }
 
 std::string NameOf(const std::string& host) { return fs::path(host).filename().string(); }
+
+DWORD AttributesOf(const std::string& host) { return winsim::detail::HostAttributes(NameOf(host), host); }
+
+void Store(const std::string& host, DWORD attributes) {
+  if ((attributes & kStoredBits) != 0)
+    sStoredAttributes[host] = attributes & kStoredBits;
+  else
+    sStoredAttributes.erase(host);
+}
+
+bool IsNtVersion() {
+  OSVERSIONINFOA version;
+  version.dwOSVersionInfoSize = sizeof version;
+  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
 
 DWORD CreateFolder(LPCSTR text) {
   WinPath path;
@@ -129,12 +150,14 @@ DWORD CopyBytes(const std::string& from, const std::string& to, const struct sta
   if (::close(out) != 0 && error == 0) error = ErrorOfErrno(errno);
   if (error != 0) {
     ::unlink(to.c_str());
+    Store(to, 0);
     return error;
   }
-  // The copy takes the source's last-write time and read-only state.
+  // The copy takes the source's last-write time and attributes.
   struct timespec times[2] = {source.st_atim, source.st_mtim};
   ::utimensat(AT_FDCWD, to.c_str(), times, 0);
   ::chmod(to.c_str(), source.st_mode & 07777);
+  Store(to, AttributesOf(from));
   return 0;
 }
 
@@ -163,7 +186,12 @@ DWORD CopyOne(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   if (winsim::detail::DriveWriteProtected(target.drive)) return ERROR_WRITE_PROTECT;
   // Windows opens the destination for writing, which a read-only file
   // refuses. (Wine running as root is let through by the host.)
-  if (exists && (winsim::detail::HostAttributes(NameOf(targetHost), targetHost) & FILE_ATTRIBUTE_READONLY) != 0)
+  if (exists && (AttributesOf(targetHost) & FILE_ATTRIBUTE_READONLY) != 0) return ERROR_ACCESS_DENIED;
+  // NT creates the copy as CreateFile does with CREATE_ALWAYS and the
+  // source's attributes, and CreateFile documents that this fails on an
+  // existing hidden or system file unless the new attributes have them too.
+  // Windows 95 and 98 overwrite such a file.
+  if (exists && IsNtVersion() && (AttributesOf(targetHost) & ~AttributesOf(sourceHost) & kStoredBits) != 0)
     return ERROR_ACCESS_DENIED;
   winsim::detail::RefuseMemoryWrite(sourceHost, "a copy from a file");
   winsim::detail::RefuseMemoryWrite(targetHost, "a copy");
@@ -190,10 +218,16 @@ const std::vector<FileCopyRecord>& FileCopies() { return sCopies; }
 const std::vector<AttributeChangeRecord>& AttributeChanges() { return sAttributeChanges; }
 
 namespace detail {
+DWORD StoredAttributes(const std::string& host) {
+  auto found = sStoredAttributes.find(host);
+  return found == sStoredAttributes.end() ? 0 : found->second;
+}
+
 void ResetFileWrites() {
   sFolderCreations.clear();
   sCopies.clear();
   sAttributeChanges.clear();
+  sStoredAttributes.clear();
 }
 }  // namespace detail
 }  // namespace winsim
@@ -261,7 +295,10 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
       // clearing it gives the owner write permission back.
       mode_t mode = info.st_mode & 07777;
       mode = (attributes & FILE_ATTRIBUTE_READONLY) != 0 ? (mode & ~kWriteBits) : (mode | S_IWUSR);
-      if (::chmod(host.c_str(), mode) != 0) error = ErrorOfErrno(errno);
+      if (::chmod(host.c_str(), mode) != 0)
+        error = ErrorOfErrno(errno);
+      else
+        Store(host, attributes);
     }
   }
   winsim::detail::HostFoldersChanged();

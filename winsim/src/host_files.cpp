@@ -172,7 +172,7 @@ DWORD HostAttributes(const std::string& name, const std::string& host) {
   DWORD attributes = S_ISDIR(mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
   if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
-  return attributes;
+  return attributes | StoredAttributes(host);
 }
 
 WIN32_FIND_DATAA HostFindData(const std::string& name, const std::string& host) {

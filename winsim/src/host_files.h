@@ -25,9 +25,14 @@ const std::vector<std::string>& HostNames(const std::string& folder, std::vector
 
 // The attributes a search or GetFileAttributesA reports for a host file or
 // folder named `name`: directory, archive for a file, read-only without any
-// write permission, hidden for a name beginning with a dot.
+// write permission, hidden for a name beginning with a dot, and the hidden
+// and system attributes stored for it (StoredAttributes).
 // INVALID_FILE_ATTRIBUTES when the host path is gone.
 DWORD HostAttributes(const std::string& name, const std::string& host);
+
+// Hidden and system as SetFileAttributesA or a copy left them on a host
+// path (files_write.cpp); 0 for none.
+DWORD StoredAttributes(const std::string& host);
 
 // A search's record of the entry `name` at a host path: attributes, size and
 // times.

@@ -21,7 +21,7 @@ void Reset() {
   detail::ResetOpens();         // no open or held files, no opens recorded
   detail::ResetSearches();      // no open searches, no searches recorded
   detail::ResetProfileReads();  // no profile reads recorded
-  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded
+  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded, no hidden or system stored
   detail::ResetProcess();       // no program starts recorded
   detail::ResetLibraries();     // no libraries, no LoadLibraryA or GetProcAddress recorded
   detail::ResetSynthStandIn();  // the synthesizer stand-in's calls and hook

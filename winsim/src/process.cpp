@@ -1,5 +1,5 @@
 // Starting programs: WinExec finds the program as Windows does and records
-// the start; nothing runs.
+// the start, with the error mode the program would inherit; nothing runs.
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -69,7 +69,7 @@ void ResetProcess() { sStarts.clear(); }
 
 UINT WINAPI WinExec(LPCSTR commandLine, UINT showCommand) {
   if (commandLine == nullptr) winsim::Unmodelled("WinExec with no command line");
-  winsim::ProcessStartRecord record{commandLine, showCommand, 0, ""};
+  winsim::ProcessStartRecord record{commandLine, showCommand, 0, "", winsim::ErrorMode()};
   DWORD error = 0;
   if (winsim::detail::FaultDue("WinExec", &error))
     record.result = error;

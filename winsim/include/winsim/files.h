@@ -78,12 +78,14 @@ DWORD WINAPI GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR default
 // accepted. Security attributes are not modelled: they must be NULL.
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES security);
 
-// Copies a file's bytes, last-write time and read-only attribute, as
-// Windows does: the copy, new or overwritten, takes the source's read-only
-// attribute. With failIfExists FALSE an existing file is overwritten, except
-// that a read-only destination is refused with ERROR_ACCESS_DENIED (Windows
-// refuses it; Wine running as root overwrites it, and when it overwrites it
-// keeps the destination's own read-only state). Copying a folder, or onto a
+// Copies a file's bytes, last-write time and attributes, as Windows does:
+// the copy, new or overwritten, takes the source's read-only, hidden and
+// system attributes. With failIfExists FALSE an existing file is
+// overwritten, except that a read-only destination is refused with
+// ERROR_ACCESS_DENIED (Windows refuses it; Wine running as root overwrites
+// it, and when it overwrites it keeps the destination's own read-only
+// state), and so is, on an NT version, a hidden or system destination whose
+// hidden or system attribute the source lacks. Copying a folder, or onto a
 // folder, fails with ERROR_ACCESS_DENIED; a missing source with
 // ERROR_FILE_NOT_FOUND or ERROR_PATH_NOT_FOUND; a missing destination folder
 // with ERROR_PATH_NOT_FOUND; a file onto itself with ERROR_SHARING_VIOLATION.
@@ -92,5 +94,6 @@ BOOL WINAPI CopyFileA(LPCSTR existingFile, LPCSTR newFile, BOOL failIfExists);
 // INVALID_FILE_ATTRIBUTES with the error (as for opening) when the path
 // names nothing.
 DWORD WINAPI GetFileAttributesA(LPCSTR path);
-// Only the read-only attribute takes effect; FILE_ATTRIBUTE_NORMAL clears it.
+// Read-only, hidden and system take effect (archive is ignored);
+// FILE_ATTRIBUTE_NORMAL clears them.
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
