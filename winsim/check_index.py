@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks that winsim/README.md still indexes what winsim provides.
 
     check_index.py [WINSIM_DIR]

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the installer's icon (resource 128): a sound wave on a round card.
 
 Writes a 32 x 32, 16-colour Windows icon (.ico) with its transparency mask,

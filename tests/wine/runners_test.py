@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The Wine runners without Wine (a ctest of the native build): their
 known-gap verdicts and closing lines (known_gaps.py), and how they read
 scenario files."""
@@ -7,7 +7,6 @@ import io
 import os
 import re
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -87,12 +86,7 @@ class GapLineTest(unittest.TestCase):
 
 class EmulatorScenarioTest(unittest.TestCase):
     def read(self, *lines):
-        with tempfile.NamedTemporaryFile("w", suffix=".scn", delete=False, encoding="latin-1") as f:
-            f.write("".join(line + "\n" for line in lines))
-        try:
-            return run_emulator_scenarios.Scenario(f.name)
-        finally:
-            os.remove(f.name)
+        return run_emulator_scenarios.Scenario("test.scn", list(lines))
 
     def test_every_scenario_of_the_folder_reads(self):
         paths = run_emulator_scenarios.scenario_paths([])
@@ -119,8 +113,8 @@ class EmulatorScenarioTest(unittest.TestCase):
     def test_a_song_scenario_keeps_its_deadlines_unless_the_song_sets_them(self):
         s = self.read("song\tshort", "exit\t77")
         self.assertEqual((s.song, s.has_deadline), ("short", False))
-        s = self.read("song\ttests/songs/x.mid", "deadline\t1000\t5", "exit\t77")
-        self.assertEqual((s.song, s.has_deadline, s.deadline_ms, s.limit_s), ("tests/songs/x.mid", True, 1000, 5))
+        s = self.read("song\ttests/wine/song/x.mid", "deadline\t1000\t5", "exit\t77")
+        self.assertEqual((s.song, s.has_deadline, s.deadline_ms, s.limit_s), ("tests/wine/song/x.mid", True, 1000, 5))
 
     def test_a_gap_for_wine_is_taken_and_one_for_winsim_is_not(self):
         self.assertEqual(self.read("gap\twine\twhy", "exit\t0").gap, "why")
