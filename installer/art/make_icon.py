@@ -4,7 +4,7 @@
 Writes a 32 x 32, 16-colour Windows icon (.ico) with its transparency mask,
 and with --preview also an 8x enlarged PNG of it for looking at.
 
-    python3 installer/art/make_icon.py installer/qtonal.ico [--preview icon.png]
+    /usr/bin/python3 installer/art/make_icon.py installer/qtonal.ico [--preview icon.png]
 """
 import math
 import struct

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The Wine runners without Wine (a ctest of the native build): their
-known-gap verdicts and closing lines (known_gaps.py), and how they read
-scenario files."""
+known-gap verdicts and closing lines (known_gaps.py), how they read
+scenario files, and how the file probe's answers are compared."""
 import contextlib
 import io
 import os
@@ -10,8 +10,10 @@ import sys
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "probes"))
 import known_gaps  # noqa: E402
 import run_emulator_scenarios  # noqa: E402
+import run_file_probe  # noqa: E402
 import run_installer_scenarios  # noqa: E402
 
 # What scripts/test-all.sh counts.
@@ -125,6 +127,21 @@ class EmulatorScenarioTest(unittest.TestCase):
                     "box\tQTMPU\tFail\tOK", "instant\t0\t00900000", "song"):
             with self.assertRaisesRegex(ValueError, r"\.scn:2: line not understood", msg=bad):
                 self.read("exit\t0", bad)
+
+
+
+class FileProbeTest(unittest.TestCase):
+    def test_the_stored_answers_cover_windows_98_and_nt_4(self):
+        expected = run_file_probe.read_expected()
+        self.assertTrue({"win98", "nt40"} <= set(expected), expected.keys())
+        self.assertTrue(all(expected.values()))
+
+    def test_every_stored_answer_counts_once_and_any_other_answer_fails(self):
+        wanted = ["a: 1", "b: 2"]
+        for got, counts in ((["a: 1", "b: 2"], (2, 0)), (["a: 1", "b: 3"], (1, 1)), (["a: 1"], (1, 1)),
+                            (["a: 1", "b: 2", "c: 3"], (2, 1)), ([], (0, 2))):
+            with self.subTest(got=got), contextlib.redirect_stdout(io.StringIO()):
+                self.assertEqual(run_file_probe.compare("win98", got, wanted), counts)
 
 
 if __name__ == "__main__":
