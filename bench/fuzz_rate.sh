@@ -7,9 +7,9 @@
 #
 #   bench/fuzz_rate.sh [SECONDS] [BINARY_FOLDER] [TARGET...]
 #
-# SECONDS defaults to 60, BINARY_FOLDER to build/fuzz/tests/fuzz (built with
-# `cmake --preset fuzz && cmake --build --preset fuzz`), the targets to all
-# four. QT_FUZZ_MAX_LEN (default 1024, run.sh's) sets -max_len, so that a
+# SECONDS defaults to 60, the targets to all four. Without BINARY_FOLDER the
+# `fuzz` preset is built and its targets in build/fuzz/tests/fuzz are
+# measured; a folder given (another commit's build) is measured as it is. QT_FUZZ_MAX_LEN (default 1024, run.sh's) sets -max_len, so that a
 # build of an older commit can be measured with the flags of its time;
 # QT_FUZZ_KEEP names a folder that receives the corpus each target reached.
 set -uo pipefail
@@ -17,7 +17,13 @@ set -uo pipefail
 seconds=${1:-60}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/.." && pwd)
-binaries=${2:-$repo/build/fuzz/tests/fuzz}
+binaries=${2:-}
+if [ -z "$binaries" ]; then
+  binaries=$repo/build/fuzz/tests/fuzz
+  mkdir -p "$repo/build"
+  (cd "$repo" && cmake --preset fuzz && cmake --build --preset fuzz) >"$repo/build/fuzz-build.log" 2>&1 ||
+    { tail -n 40 "$repo/build/fuzz-build.log"; echo "fuzz_rate: the fuzz build failed" >&2; exit 1; }
+fi
 shift $(($# > 2 ? 2 : $#))
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_source_location fuzz_folder_dialog fuzz_registry fuzz_emulator)

@@ -2,6 +2,11 @@
 
 set(QT_WARNINGS -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion)
 
+# The project's Python tools run under Debian's own interpreter, the one its
+# python3-* packages (mido, matplotlib) are installed for; a python3 found
+# first on PATH may lack them.
+set(QT_PYTHON /usr/bin/python3)
+
 set(QT_SANITIZE "" CACHE STRING "Sanitizers for the native build (address,undefined or thread)")
 if(QT_SANITIZE AND NOT WIN32)
   add_compile_options(-fsanitize=${QT_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Configures and builds the given presets (default: native and win32).
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(native win32)
 mkdir -p build

@@ -12,7 +12,7 @@
 #
 #   bash scripts/main-job.sh [--song PATH.mid]
 #
-# Without --song the bundled song (tests/songs/make_song.py) plays. Wine runs
+# Without --song the bundled song (tests/wine/song/make_song.py) plays. Wine runs
 # as the ordinary user that the set-up creates (tests/wine/wineprefix.py), as
 # a Windows user who may not overwrite read-only files.
 # Headless by default; with QT_WINE_DISPLAY=:0 the run shows on that display.
@@ -39,13 +39,13 @@ if [ -n "$song" ] && ! /usr/bin/python3 tests/wine/song/song.py check "$song" >/
 fi
 bash scripts/build.sh native win32
 echo "main: the typical installation under Wine (Windows 98, sample CD in D:)"
-python3 tests/wine/run_installer_scenarios.py build/win32 --show tests/scenarios/typical_win98.scn
+/usr/bin/python3 tests/wine/run_installer_scenarios.py build/win32 --show tests/scenarios/typical_win98.scn
 
 if [ -z "$song" ]; then
   mkdir -p build/songs
   song=$PWD/build/songs/ring_buffer_blues.mid
-  /usr/bin/python3 tests/songs/make_song.py "$song"
+  /usr/bin/python3 tests/wine/song/make_song.py "$song"
 fi
 echo
 echo "main: $(basename "$song") played through Qtmpu.exe under Wine (Windows 98, the stand-ins, a free card mixer)"
-QT_SONG=$song QT_SONG_OUT=$PWD/out python3 tests/wine/run_emulator_scenarios.py build/win32 song
+QT_SONG=$song QT_SONG_OUT=$PWD/out /usr/bin/python3 tests/wine/run_emulator_scenarios.py build/win32 song

@@ -6,7 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/apt_sources.sh"
 
 need_packages=(cmake make g++ git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy cppcheck
-  python3-mido python3-matplotlib fluidsynth timgm6mb-soundfont
+  shellcheck pyflakes3 python3-mido python3-matplotlib fluidsynth timgm6mb-soundfont
   mingw-w64 xvfb xauth wine wine32:i386 clang libclang-rt-14-dev)
 
 say() { echo "setup: $*"; }
@@ -62,7 +62,7 @@ fi
 # The backports source uses the archive (or mirror) that the machine's own
 # APT sources name for bookworm.
 probe=$(mktemp)
-python3 - "$probe" <<'PY'
+/usr/bin/python3 - "$probe" <<'PY'
 import os, struct, sys
 code = bytes([0xb8, 1, 0, 0, 0, 0xbb, 0, 0, 0, 0, 0xcd, 0x80])  # exit(0)
 ehdr = struct.pack('<16sHHIIIIIHHHHHH', b'\x7fELF\x01\x01\x01' + b'\0' * 9, 2, 3, 1, 0x08048054, 52, 0, 0, 52, 32, 1, 0, 0, 0)

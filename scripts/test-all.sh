@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds everything, and runs every test: the native
 # tests in the plain and sanitizer builds, the end-to-end runs of the real
-# Windows programs under Wine, a short run of every fuzz target, and static
-# analysis. Ends with "K known gaps" and then "N passed, M failed".
+# Windows programs under Wine and the file probe's answers, a short run of
+# every fuzz target, a quick run of every benchmark, and static analysis of
+# the C++, the shell scripts and the Python. Ends with "K known gaps" and
+# then "N passed, M failed".
 #
 # A known gap is a case marked as a known difference from Windows (a
 # QT_KNOWN_GAP block of a native test, tests/common/known_gap.h, or a
@@ -10,7 +12,7 @@
 # differs: counted apart, neither passed nor failed. A marked case that
 # agrees now fails, so that its mark is taken away.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 
 bash scripts/setup.sh || exit 1
 
@@ -75,11 +77,16 @@ else
   # The static proof that the shipped programs load and run on Windows 95
   # and NT 4.0 on a 486: Wine on a modern processor cannot show it.
   run_check compat-audit /usr/bin/python3 tests/audit/run_audit.py build/win32
-  run_check wine-installer python3 tests/wine/run_installer_scenarios.py build/win32
-  run_check wine-emulator python3 tests/wine/run_emulator_scenarios.py build/win32
+  run_check wine-installer /usr/bin/python3 tests/wine/run_installer_scenarios.py build/win32
+  run_check wine-emulator /usr/bin/python3 tests/wine/run_emulator_scenarios.py build/win32
+  # Wine's answers to the questions the installer's deployment depends on,
+  # against the stored ones that winsim/README.md cites.
+  run_check wine-file-probe /usr/bin/python3 tests/wine/probes/run_file_probe.py build/win32
 fi
 
 run_check fuzz bash tests/fuzz/run.sh
+# Every benchmark briefly, Wine's with the win32 build: each row is produced.
+run_check benchmarks bash scripts/benchmarks.sh --quick
 run_check static-analysis bash scripts/static-analysis.sh
 
 echo

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks that winsim/README.md still indexes what winsim provides.
 
     check_index.py [WINSIM_DIR]
@@ -9,13 +9,39 @@
 - the fault points listed under "## Fault points" are exactly the table of
   src/faults.cpp;
 - the numbered entries under "## Known gaps" run 1, 2, ... N, and the closing
-  line "Known gaps: N." gives that N.
+  line "Known gaps: N." gives that N;
+- every piece of evidence the page cites exists (paths are looked up in
+  winsim/, then at the top of the checkout, and a bare file name anywhere in
+  it; `*` is a wildcard that must match at least once):
+    `Suite.Name`, `Suite.*`, `Suite`, `Prefix/Suite.Name`  a GoogleTest test
+        (TEST, TEST_F, TEST_P), a suite, or a parameterised instantiation
+        (INSTANTIATE_TEST_SUITE_P) in tests/; a suite's name ends in "Test"
+    scenario(s) `a`, `b` and `c`  installer scenarios tests/scenarios/NAME.scn;
+        with "emulator" before it, tests/wine/emulator_scenarios/NAME.scn; a
+        remark in brackets may follow a name
+    test(s) `name`  a ctest name that a CMakeLists.txt of the checkout spells
+    `dir/`, `dir/file.ext`, `file.ext`  a folder or a project file (.cpp, .h,
+        .py, .md, .scn, .sh, .txt, .json, .cmake, .expected)
+    `file_probe.expected` line(s) 8, 9–10 and 12  answer lines of the file
+        probe's stored answers; in a function's row each names the function
+  and the old wording "file probe line N" is refused.
 
 Prints each disagreement and exits 1 when there is any.
 """
+import fnmatch
+import glob
 import os
 import re
 import sys
+
+PROJECT_FILE = re.compile(r"^[\w.*-]+(/[\w.*-]*)*$")
+PROJECT_EXTENSIONS = (".cpp", ".h", ".py", ".md", ".scn", ".sh", ".txt", ".json", ".cmake", ".expected")
+# "Prefix/Suite.Name/Param" names one case of a parameterised test.
+GTEST_NAME = re.compile(r"^(?:(\w+)/)?([A-Z]\w*Test)(?:\.(\*|\w+))?(?:/\w+)?$")
+SCENARIO_LIST = re.compile(r"\b(emulator )?(?:Wine )?scenarios? ((?:`[^`]+`(?: \([^)]*\))?(?:, and |, | and )?)+)")
+CTEST_NAME = re.compile(r"\btests? `([a-z]\w*\*?)`")
+PROBE_LINES = re.compile(r"`file_probe\.expected` lines? (\d+(?:–\d+)?(?:(?:, | and )\d+(?:–\d+)?)*)")
+SKIPPED_FOLDERS = {".git", "build", "out", "corpus"}
 
 
 def declared_functions(include_dir):
@@ -45,12 +71,116 @@ def fault_points(faults_cpp):
     return re.findall(r'"([^"]+)"', table.group(1)) if table else []
 
 
-def main():
-    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)))
-    with open(os.path.join(root, "README.md"), encoding="utf-8") as f:
-        readme = f.read()
-    with open(os.path.join(root, "src", "faults.cpp"), encoding="utf-8") as f:
-        faults_cpp = f.read()
+class Checkout:
+    """What the evidence can name: the checkout's files, its GoogleTest
+    tests, its ctest names and the file probe's stored answers."""
+
+    def __init__(self, winsim):
+        self.winsim = winsim
+        self.top = os.path.dirname(winsim)
+        self.files = []
+        for folder, subfolders, files in os.walk(self.top):
+            subfolders[:] = [d for d in subfolders if d not in SKIPPED_FOLDERS]
+            self.files += [os.path.relpath(os.path.join(folder, f), self.top) for f in files]
+        self.tests, self.instances, cmake = set(), set(), ""
+        for path in self.files:
+            if path.startswith("tests" + os.sep) and path.endswith(".cpp"):
+                text = read(os.path.join(self.top, path))
+                self.tests.update(re.findall(r"\bTEST(?:_F|_P)?\s*\(\s*(\w+)\s*,\s*(\w+)\s*\)", text))
+                self.instances.update(re.findall(r"\bINSTANTIATE_TEST_SUITE_P\s*\(\s*(\w+)\s*,\s*(\w+)", text))
+            elif os.path.basename(path) == "CMakeLists.txt":
+                cmake += read(os.path.join(self.top, path))
+        self.ctest_words = set(re.findall(r"[\w/]+", cmake))
+        probe = os.path.join(self.top, "tests", "wine", "probes", "file_probe.expected")
+        self.probe = read(probe).split("\n") if os.path.exists(probe) else []
+
+    def has_path(self, cited):
+        """A folder or file, relative to winsim/ or the top, or a bare file
+        name anywhere; wildcards must match."""
+        for base in (self.winsim, self.top):
+            if glob.glob(os.path.join(base, cited)):
+                return True
+        return "/" not in cited and any(fnmatch.fnmatch(os.path.basename(f), cited) for f in self.files)
+
+    def has_test(self, prefix, suite, name):
+        if prefix and (prefix, suite) not in self.instances:
+            return False
+        return any(s == suite and name in (None, "*", n) for s, n in self.tests)
+
+    def has_scenario(self, emulator, name):
+        folder = ("tests", "wine", "emulator_scenarios") if emulator else ("tests", "scenarios")
+        return bool(glob.glob(os.path.join(self.top, *folder, name + ".scn")))
+
+    def has_ctest(self, name):
+        return any(fnmatch.fnmatch(word, name) or word.startswith(name.rstrip("*")) for word in self.ctest_words) \
+            if name.endswith("*") else name in self.ctest_words
+
+    def probe_line_problem(self, number, function):
+        """Why line NUMBER of the stored probe answers cannot be cited (in
+        FUNCTION's row), or None."""
+        if not 1 <= number <= len(self.probe):
+            return "file_probe.expected has no line %d" % number
+        line = self.probe[number - 1]
+        if not line or line.startswith("#"):
+            return "file_probe.expected line %d is no answer" % number
+        if function and function not in line:
+            return "file_probe.expected line %d does not name %s: %s" % (number, function, line)
+        return None
+
+
+def read(path):
+    with open(path, encoding="utf-8", errors="replace") as f:
+        return f.read()
+
+
+def line_numbers(listing):
+    """8, 9–10 and 12: [8, 9, 10, 12]."""
+    out = []
+    for part in re.split(r", | and ", listing):
+        first, _, last = part.partition("–")
+        out += range(int(first), int(last or first) + 1)
+    return out
+
+
+def evidence_problems(readme, checkout):
+    """Every citation on the page that names nothing of the checkout."""
+    problems = []
+    for number, line in enumerate(readme.split("\n"), 1):
+        row = re.match(r"^\| `(\w+)` \|", line)
+        function = row.group(1) if row else None
+        where = "README.md:%d: " % number
+        scenarios = set()
+        for match in SCENARIO_LIST.finditer(line):
+            for name in re.findall(r"`([^`]+)`", re.sub(r" \([^)]*\)", "", match.group(2))):
+                scenarios.add(name)
+                if not checkout.has_scenario(match.group(1), name):
+                    problems.append(where + "no %sscenario %s" % (match.group(1) or "installer ", name))
+        for name in CTEST_NAME.findall(line):
+            scenarios.add(name)
+            if not checkout.has_ctest(name):
+                problems.append(where + "no ctest %s in a CMakeLists.txt" % name)
+        for match in PROBE_LINES.finditer(line):
+            for cited in line_numbers(match.group(1)):
+                problem = checkout.probe_line_problem(cited, function)
+                if problem:
+                    problems.append(where + problem)
+        if re.search(r"file probe lines? \d", line):
+            problems.append(where + 'cite the probe as "`file_probe.expected` line N"')
+        for token in re.findall(r"`([^`]+)`", line):
+            test = GTEST_NAME.match(token)
+            if test:
+                if not checkout.has_test(*test.groups()):
+                    problems.append(where + "no test %s in tests/" % token)
+            elif token not in scenarios and PROJECT_FILE.match(token) and (
+                    "/" in token or token.endswith(PROJECT_EXTENSIONS)):
+                if not checkout.has_path(token):
+                    problems.append(where + "no file %s" % token)
+    return problems
+
+
+def check(root, readme):
+    """The disagreements between the page README and the winsim folder ROOT."""
+    faults_cpp = read(os.path.join(root, "src", "faults.cpp"))
     problems = []
 
     declared = declared_functions(os.path.join(root, "include"))
@@ -90,6 +220,14 @@ def main():
         elif not gaps.rstrip().endswith("Known gaps: %s." % stated[0]):
             problems.append('"Known gaps: N." is not the last line')
 
+    return problems + evidence_problems(readme, Checkout(root))
+
+
+def main():
+    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)))
+    problems = check(root, read(os.path.join(root, "README.md")))
+    declared = declared_functions(os.path.join(root, "include"))
+    points = fault_points(read(os.path.join(root, "src", "faults.cpp")))
     for problem in problems:
         print("winsim index: " + problem)
     print("winsim index: %d functions, %d fault points, %s" %

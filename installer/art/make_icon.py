@@ -1,10 +1,10 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Draws the installer's icon (resource 128): a sound wave on a round card.
 
 Writes a 32 x 32, 16-colour Windows icon (.ico) with its transparency mask,
 and with --preview also an 8x enlarged PNG of it for looking at.
 
-    python3 installer/art/make_icon.py installer/qtonal.ico [--preview icon.png]
+    /usr/bin/python3 installer/art/make_icon.py installer/qtonal.ico [--preview icon.png]
 """
 import math
 import struct

@@ -17,7 +17,6 @@ Prints PASS/FAIL lines and a closing line "N passed, M failed".
 import os
 import shutil
 import struct
-import subprocess
 import sys
 import tempfile
 

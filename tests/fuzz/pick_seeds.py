@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Chooses a fuzz target's seed corpus from the corpora of longer runs.
 
     tests/fuzz/pick_seeds.py BINARY SEED_FOLDER CORPUS_FOLDER... [--count N]

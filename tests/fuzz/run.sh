@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (CMake preset `fuzz`: clang, libFuzzer, ASan and
-# UBSan) and runs each for a bounded time, starting from its seed corpus in
-# tests/fuzz/corpus/<target>/. Prints one line per target and then
-# "N passed, M failed"; exits non-zero when a target failed.
+# UBSan), runs every seed once (the `fuzz` test preset: one test per target),
+# and then runs each target for a bounded time, starting from its seed corpus
+# in tests/fuzz/corpus/<target>/. Prints one line per target and then
+# "N passed, M failed" (the seed tests and the timed runs); exits non-zero
+# when either failed.
 #
 #   tests/fuzz/run.sh [SECONDS_PER_TARGET]     (default 20)
 #
@@ -23,7 +25,7 @@ cd "$repo" || exit 1
 
 fail_all() {
   echo "fuzz: $1"
-  echo "0 passed, ${#targets[@]} failed"
+  echo "0 passed, $((2 * ${#targets[@]})) failed"  # each target's seeds and its run
   exit 1
 }
 
@@ -46,6 +48,19 @@ mkdir -p "$artifacts"
 
 passed=0
 failed=0
+# Every seed once: one test per target.
+ctest --preset fuzz >"$work/seeds.log" 2>&1
+seeds=$(grep -cE ' Test +#[0-9]+: ' "$work/seeds.log")
+passed=$(grep -cE ' Test +#[0-9]+: .* Passed ' "$work/seeds.log")
+echo "seeds: $passed of $seeds seed tests passed"
+if [ "$seeds" -eq 0 ]; then
+  tail -n 20 "$work/seeds.log"
+  failed=1
+else
+  failed=$((seeds - passed))
+  grep -E ' Test +#[0-9]+: ' "$work/seeds.log" | grep -v ' Passed '
+fi
+
 for target in "${targets[@]}"; do
   binary="build/fuzz/tests/fuzz/$target"
   corpus="$work/$target"

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Runs the emulator scenarios under Wine with the real Windows build.
 
     run_emulator_scenarios.py WIN32_BUILD_DIR [SCENARIO...]
@@ -22,6 +22,7 @@ its own, QT_SONG_OUT the folder for its WAV, PNG and received MIDI file
 folders for a look afterwards; QT_WINE_TIME_SCALE multiplies every deadline (default 1, or 2
 where 32-bit programs run through the i386 user-mode emulator).
 """
+import contextlib
 import os
 import re
 import shutil
@@ -39,14 +40,15 @@ SCENARIOS = os.path.join(HERE, "emulator_scenarios")
 REAL_WINMM = "/usr/lib/i386-linux-gnu/wine/i386-windows/winmm.dll"
 LIBRARIES = ("WTSYNTH.DLL", "WTSYNTH_NOLOADDLS.DLL")
 ROOT = os.path.normpath(os.path.join(HERE, "..", ".."))
-SONG_PY = ["/usr/bin/python3", os.path.join(HERE, "song", "song.py")]
-MAKE_SONG = ["/usr/bin/python3", os.path.join(ROOT, "tests", "songs", "make_song.py")]
+SONG_PY = [sys.executable, os.path.join(HERE, "song", "song.py")]
+MAKE_SONG = [sys.executable, os.path.join(HERE, "song", "make_song.py")]
 
 
 class Scenario:
-    """One scenario file, read and checked for form before anything runs."""
+    """One scenario, read and checked for form before anything runs: the
+    file PATH, or LINES (without their line ends) under that file's name."""
 
-    def __init__(self, path):
+    def __init__(self, path, lines=None):
         self.name = os.path.basename(path)[:-4]
         self.title = ""
         self.version = "win98"
@@ -64,12 +66,16 @@ class Scenario:
         self.off_main_thread = False
         self.gap = ""
         self.song = None           # "short" or a MIDI file below the checkout
+        self.times = False         # the stand-ins write counter times
         self.has_deadline = False
-        with open(path, encoding="latin-1") as f:
-            for number, text in enumerate(f, 1):
-                text = text.rstrip("\r\n")
-                if text and not text.startswith("#"):
-                    self._take(text.split("\t"), number)
+        self.folder = None         # where it ran (the host side of C:\qtmpu\NAME)
+        self.idle = None           # (processor ticks, ticks a second) of the idle measurement
+        if lines is None:
+            with open(path, encoding="latin-1") as f:
+                lines = [text.rstrip("\r\n") for text in f]
+        for number, text in enumerate(lines, 1):
+            if text and not text.startswith("#"):
+                self._take(text.split("\t"), number)
 
     def _take(self, f, number):
         verb, n = f[0], len(f)
@@ -93,6 +99,8 @@ class Scenario:
             self.driver.append("at %s %s" % (f[1], " ".join("%08X" % (first + i) for i in range(int(f[3])))))
         elif verb == "song" and n == 2:
             self.song = f[1]
+        elif verb == "times" and n == 1:
+            self.times = True
         elif verb == "deadline" and n == 3 and f[1].isdigit() and f[2].isdigit():
             self.deadline_ms, self.limit_s = int(f[1]), int(f[2])
             self.has_deadline = True
@@ -151,6 +159,8 @@ class Runner:
         self.build = build
         self.prefix = prefix
         self.scale = scale
+        self.idle_seconds = 10     # the window of an `idle` measurement
+        self.song_out = os.environ.get("QT_SONG_OUT") or os.path.join(build, "song")
         self.qtmpu = os.path.join(build, "emulator", "Qtmpu.exe")
         self.standins = os.path.join(build, "tests", "wine", "standins", "emulator")
         self.robot = os.path.join(build, "tests", "wine", "robot", "robot.exe")
@@ -178,14 +188,17 @@ class Runner:
             env["DOVORAV_ANSWER"] = s.answer
         if s.song:
             self.lay_out_song(s, target)
-            env.update(DOVORAV_SCRIPT=windows + "\\driver.txt", DOVORAV_TIMES=windows + "\\writes.txt",
-                       WTSYNTH_TIMES=windows + "\\arrivals.txt")
+            env["DOVORAV_SCRIPT"] = windows + "\\driver.txt"
         elif s.driver:
             with open(os.path.join(target, "driver.txt"), "w", encoding="latin-1", newline="\r\n") as f:
                 f.write("".join(line + "\n" for line in s.driver))
             env["DOVORAV_SCRIPT"] = windows + "\\driver.txt"
+        if s.song or s.times:
+            env.update(DOVORAV_TIMES=windows + "\\writes.txt", WTSYNTH_TIMES=windows + "\\arrivals.txt")
         if s.mixer:
             env.update(CARD_MIXERS=s.mixer, WINEDLLOVERRIDES="winmm=n")
+            if s.times:
+                env["PROXY_TIMES"] = windows + "\\ticks.txt"
         return folder, target, env
 
     def song_file(self, s, target):
@@ -225,19 +238,20 @@ class Runner:
 
     def run_laid_out(self, s):
         folder, target, env = self.lay_out(s)
+        s.folder = target
         self.prefix.set_version("Qtmpu.exe", s.version)
         program = "C:\\qtmpu\\%s\\Qtmpu.exe" % s.name
         seen = []
         robot = threading.Thread(target=lambda: seen.extend(self.prefix.run_robot(
             s.script, program, s.deadline_ms * self.scale, folder, env=env, timeout=s.limit_s * self.scale)))
         robot.start()
-        idle = self.measure_idle(target, robot) if s.idle_percent is not None else None
+        s.idle = self.measure_idle(target, robot) if s.idle_percent is not None else None
         robot.join()
-        return self.check(s, target, seen, idle)
+        return self.check(s, target, seen)
 
     def measure_idle(self, target, robot):
-        """Processor ticks of the waiting program over 10 s, once it has
-        registered with the driver: (ticks, ticks per second), or None."""
+        """Processor ticks of the waiting program over idle_seconds, once it
+        has registered with the driver: (ticks, ticks per second), or None."""
         pid = None
         for _ in range(600 * self.scale):
             if not robot.is_alive():
@@ -251,7 +265,7 @@ class Runner:
             return None
         time.sleep(3)  # let start-up finish
         before = cpu_ticks(pid)
-        time.sleep(10)
+        time.sleep(self.idle_seconds)
         after = cpu_ticks(pid)
         if before is None or after is None:
             return None
@@ -277,8 +291,7 @@ class Runner:
     def check_song(self, s, target):
         """The song's report: what was written against what arrived, the
         sound and the picture (song.py report)."""
-        out = os.environ.get("QT_SONG_OUT") or os.path.join(self.build, "song")
-        done = subprocess.run(SONG_PY + ["report", s.song_path, target, out], capture_output=True, text=True)
+        done = subprocess.run(SONG_PY + ["report", s.song_path, target, self.song_out], capture_output=True, text=True)
         report = done.stdout + done.stderr
         print("".join("     " + line + "\n" for line in report.splitlines()), end="")
         rms = re.search(r"sound: .*RMS ([0-9.]+)\)", report)
@@ -293,7 +306,7 @@ class Runner:
             return False, "the WAV is missing or silent"
         return True, ""
 
-    def check(self, s, target, seen, idle):
+    def check(self, s, target, seen):
         if seen != s.transcript:
             return False, "robot saw %s, expected %s" % (" | ".join(seen), " | ".join(s.transcript))
         if s.song:
@@ -313,13 +326,14 @@ class Runner:
         if s.off_main_thread and played_on_main_thread(target):
             return False, "messages were played on the main thread"
         if s.idle_percent is not None:
-            if idle is None:
+            if s.idle is None:
                 return False, "the program never registered, or its processor time could not be read"
-            ticks, hz = idle
-            print("     idle Qtmpu.exe used %d of %d processor ticks in 10 s" % (ticks, hz * 10))
+            ticks, hz = s.idle
+            window = self.idle_seconds
+            print("     idle Qtmpu.exe used %d of %d processor ticks in %d s" % (ticks, hz * window, window))
             # More than that share of a processor while waiting is a busy loop, not a sleep.
-            if ticks > hz * 10 * s.idle_percent / 100:
-                return False, "used %d ticks of processor time in 10 s of waiting" % ticks
+            if ticks > hz * window * s.idle_percent / 100:
+                return False, "used %d ticks of processor time in %d s of waiting" % (ticks, window)
         return True, ""
 
 
@@ -337,45 +351,43 @@ def cpu_ticks(pid):
         return None
 
 
-def time_scale():
-    if os.environ.get("QT_WINE_TIME_SCALE"):
-        return int(os.environ["QT_WINE_TIME_SCALE"])
-    try:
-        with open("/proc/sys/fs/binfmt_misc/qemu-i386") as f:
-            # Through the i386 user-mode emulator a Wine start takes a second or two.
-            return 2 if f.readline().startswith("enabled") else 1
-    except OSError:
-        return 1
-
-
 def scenario_paths(args):
     if not args:
         return sorted(os.path.join(SCENARIOS, n) for n in os.listdir(SCENARIOS) if n.endswith(".scn"))
     return [a if a.endswith(".scn") else os.path.join(SCENARIOS, a + ".scn") for a in args]
 
 
+@contextlib.contextmanager
+def prepared(runner):
+    """Gives RUNNER a fresh copy of the prepared prefix (wineprefix.py) and a
+    display for the block; the copy is removed afterwards unless
+    QT_KEEP_SCENARIOS=1."""
+    work = wineprefix.work_folder("emulator")
+    try:
+        runner.prefix = wineprefix.Prefix.copy_of(wineprefix.template(), os.path.join(work, "prefix"))
+        with wineprefix.Display():
+            yield runner
+    finally:
+        if os.environ.get("QT_KEEP_SCENARIOS") == "1":
+            print("the scenario folders are kept in %s" % os.path.join(work, "prefix", "drive_c", "qtmpu"))
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+
+
 def main():
     if len(sys.argv) < 2 or not os.path.isdir(sys.argv[1]):
         print(__doc__)
         return 2
-    build = os.path.abspath(sys.argv[1])
     scenarios = [Scenario(p) for p in scenario_paths(sys.argv[2:])]
-    template = wineprefix.template()
-    work = wineprefix.work_folder("emulator")
-    prefix = wineprefix.Prefix.copy_of(template, os.path.join(work, "prefix"))
-    runner = Runner(build, prefix, time_scale())
+    runner = Runner(os.path.abspath(sys.argv[1]), None, wineprefix.time_scale())
     if runner.missing():
         print("missing %s: build the win32 preset first" % ", ".join(runner.missing()))
         return 2
     tally = known_gaps.Tally()
-    with wineprefix.Display():
+    with prepared(runner):
         for s in scenarios:
             agrees, why = runner.run(s)
             tally.record(s.name, agrees, s.gap, s.title if agrees else why)
-    if os.environ.get("QT_KEEP_SCENARIOS") == "1":
-        print("the scenario folders are kept in %s" % prefix.drive_c("qtmpu"))
-    else:
-        shutil.rmtree(work, ignore_errors=True)
     print("\n".join(tally.closing_lines()))
     return 0 if tally.failed == 0 else 1
 

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Runs the installer scenarios under Wine with the real Windows build.
 
     run_installer_scenarios.py WIN32_BUILD_DIR [--show] [SCENARIO...]

@@ -1,18 +1,19 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """The Wine runners without Wine (a ctest of the native build): their
-known-gap verdicts and closing lines (known_gaps.py), and how they read
-scenario files."""
+known-gap verdicts and closing lines (known_gaps.py), how they read
+scenario files, and how the file probe's answers are compared."""
 import contextlib
 import io
 import os
 import re
 import sys
-import tempfile
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "probes"))
 import known_gaps  # noqa: E402
 import run_emulator_scenarios  # noqa: E402
+import run_file_probe  # noqa: E402
 import run_installer_scenarios  # noqa: E402
 
 # What scripts/test-all.sh counts.
@@ -87,12 +88,7 @@ class GapLineTest(unittest.TestCase):
 
 class EmulatorScenarioTest(unittest.TestCase):
     def read(self, *lines):
-        with tempfile.NamedTemporaryFile("w", suffix=".scn", delete=False, encoding="latin-1") as f:
-            f.write("".join(line + "\n" for line in lines))
-        try:
-            return run_emulator_scenarios.Scenario(f.name)
-        finally:
-            os.remove(f.name)
+        return run_emulator_scenarios.Scenario("test.scn", list(lines))
 
     def test_every_scenario_of_the_folder_reads(self):
         paths = run_emulator_scenarios.scenario_paths([])
@@ -119,8 +115,8 @@ class EmulatorScenarioTest(unittest.TestCase):
     def test_a_song_scenario_keeps_its_deadlines_unless_the_song_sets_them(self):
         s = self.read("song\tshort", "exit\t77")
         self.assertEqual((s.song, s.has_deadline), ("short", False))
-        s = self.read("song\ttests/songs/x.mid", "deadline\t1000\t5", "exit\t77")
-        self.assertEqual((s.song, s.has_deadline, s.deadline_ms, s.limit_s), ("tests/songs/x.mid", True, 1000, 5))
+        s = self.read("song\ttests/wine/song/x.mid", "deadline\t1000\t5", "exit\t77")
+        self.assertEqual((s.song, s.has_deadline, s.deadline_ms, s.limit_s), ("tests/wine/song/x.mid", True, 1000, 5))
 
     def test_a_gap_for_wine_is_taken_and_one_for_winsim_is_not(self):
         self.assertEqual(self.read("gap\twine\twhy", "exit\t0").gap, "why")
@@ -131,6 +127,21 @@ class EmulatorScenarioTest(unittest.TestCase):
                     "box\tQTMPU\tFail\tOK", "instant\t0\t00900000", "song"):
             with self.assertRaisesRegex(ValueError, r"\.scn:2: line not understood", msg=bad):
                 self.read("exit\t0", bad)
+
+
+
+class FileProbeTest(unittest.TestCase):
+    def test_the_stored_answers_cover_windows_98_and_nt_4(self):
+        expected = run_file_probe.read_expected()
+        self.assertTrue({"win98", "nt40"} <= set(expected), expected.keys())
+        self.assertTrue(all(expected.values()))
+
+    def test_every_stored_answer_counts_once_and_any_other_answer_fails(self):
+        wanted = ["a: 1", "b: 2"]
+        for got, counts in ((["a: 1", "b: 2"], (2, 0)), (["a: 1", "b: 3"], (1, 1)), (["a: 1"], (1, 1)),
+                            (["a: 1", "b: 2", "c: 3"], (2, 1)), ([], (0, 2))):
+            with self.subTest(got=got), contextlib.redirect_stdout(io.StringIO()):
+                self.assertEqual(run_file_probe.compare("win98", got, wanted), counts)
 
 
 if __name__ == "__main__":

@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """A 32-bit Wine prefix for the end-to-end runs, prepared once and reused.
 
     wineprefix.py template      prints the path of the prepared template
@@ -104,6 +104,19 @@ def stop_server(prefix):
     env = wine_env(prefix)
     subprocess.run(as_user(["wineserver", "-k"]), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(as_user(["wineserver", "-w"]), env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def time_scale():
+    """What every deadline of a Wine run is multiplied by: QT_WINE_TIME_SCALE,
+    else 2 where 32-bit programs run through the i386 user-mode emulator
+    (a Wine start takes a second or two there), else 1."""
+    if os.environ.get("QT_WINE_TIME_SCALE"):
+        return int(os.environ["QT_WINE_TIME_SCALE"])
+    try:
+        with open("/proc/sys/fs/binfmt_misc/qemu-i386") as f:
+            return 2 if f.readline().startswith("enabled") else 1
+    except OSError:
+        return 1
 
 
 def reg_quote(text):

@@ -1,7 +1,7 @@
 // FileProbe.exe: asks the running Windows (in practice Wine) the questions
 // the installer's deployment depends on, and writes the answers, one line
-// each, to "C:\probe\out.txt". readonly_probe.py lays out C:\probe\ and runs
-// it as root and as an ordinary user:
+// each, to "C:\probe\out.txt". run_file_probe.py lays out C:\probe\, runs it
+// and compares the answers with file_probe.expected:
 //   src\RO.TXT (read-only), src\RW.TXT, dst\ (empty), My Dir\Setup.exe and
 //   My.exe (both the Setup.exe stand-in).
 #include <windows.h>
@@ -16,7 +16,7 @@ void Copy(const char* label, const char* from, const char* to) {
   SetLastError(0xdeadbeef);
   BOOL ok = CopyFileA(from, to, FALSE);
   DWORD error = ok ? 0 : GetLastError();
-  fprintf(sOut, "%s: CopyFileA=%d error=%lu attributes=0x%lx\n", label, ok, static_cast<unsigned long>(error),
+  fprintf(sOut, "%s: CopyFileA=%d error=%lu GetFileAttributesA=0x%lx\n", label, ok, static_cast<unsigned long>(error),
           static_cast<unsigned long>(GetFileAttributesA(to)));
 }
 
@@ -40,22 +40,22 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const char* ro = "C:\\probe\\src\\RO.TXT";
   const char* rw = "C:\\probe\\src\\RW.TXT";
   const char* copy = "C:\\probe\\dst\\RO.TXT";
-  fprintf(sOut, "source RO.TXT: attributes=0x%lx\n", static_cast<unsigned long>(GetFileAttributesA(ro)));
-  Copy("1 read-only source, new copy", ro, copy);
-  Copy("2 read-only source over the read-only copy", ro, copy);
-  Copy("3 writable source over the read-only copy", rw, copy);
+  fprintf(sOut, "read-only source: GetFileAttributesA=0x%lx\n", static_cast<unsigned long>(GetFileAttributesA(ro)));
+  Copy("read-only source, new copy", ro, copy);
+  Copy("read-only source over the read-only copy", ro, copy);
+  Copy("writable source over the read-only copy", rw, copy);
   DWORD attributes = GetFileAttributesA(copy);
   BOOL cleared = SetFileAttributesA(copy, attributes & ~FILE_ATTRIBUTE_READONLY);
-  fprintf(sOut, "4 read-only cleared: SetFileAttributesA=%d attributes=0x%lx\n", cleared,
+  fprintf(sOut, "read-only cleared: SetFileAttributesA=%d GetFileAttributesA=0x%lx\n", cleared,
           static_cast<unsigned long>(GetFileAttributesA(copy)));
-  Copy("5 read-only source over the cleared copy", ro, copy);
-  Create("6 existing folder", "C:\\probe\\dst\\");
-  Create("7 missing parent", "C:\\probe\\none\\sub\\");
-  Copy("8 into a missing folder", rw, "C:\\probe\\none\\RW.TXT");
-  Exec("9 missing program", "C:\\probe\\none.exe");
-  Exec("10 missing folder", "C:\\probe\\nodir\\none.exe");
-  Exec("11 unquoted path with a blank", "C:\\probe\\My Dir\\Setup.exe");
-  Exec("12 quoted path with a blank", "\"C:\\probe\\My Dir\\Setup.exe\"");
+  Copy("read-only source over the cleared copy", ro, copy);
+  Create("existing folder", "C:\\probe\\dst\\");
+  Create("missing parent", "C:\\probe\\none\\sub\\");
+  Copy("into a missing folder", rw, "C:\\probe\\none\\RW.TXT");
+  Exec("missing program", "C:\\probe\\none.exe");
+  Exec("missing folder", "C:\\probe\\nodir\\none.exe");
+  Exec("unquoted path with a blank", "C:\\probe\\My Dir\\Setup.exe");
+  Exec("quoted path with a blank", "\"C:\\probe\\My Dir\\Setup.exe\"");
   fclose(sOut);
   return 0;
 }

@@ -249,7 +249,7 @@ class BundledSongTest(unittest.TestCase):
         with tempfile.TemporaryDirectory() as d:
             for short, low, high in ((False, 20, 40), (True, 2, 8)):
                 path = os.path.join(d, f"song{short}.mid")
-                subprocess.run([sys.executable, os.path.join(HERE, "..", "..", "songs", "make_song.py")]
+                subprocess.run([sys.executable, os.path.join(HERE, "make_song.py")]
                                + (["--short"] if short else []) + [path], check=True)
                 with self.subTest(short=short):
                     song = read_song(path)
