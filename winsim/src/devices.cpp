@@ -1,12 +1,14 @@
-// Devices by name, opened as "\\.\NAME", and DeviceIoControl.
+// Devices by name, opened as "\\.\NAME", and DeviceIoControl. CreateFileA and
+// CloseHandle start here and hand every other path and handle to the file
+// part (opens.h).
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
 #include <windows.h>
 
-#include "emulator_domains.h"
 #include "internal.h"
+#include "opens.h"
 #include "sim_devices.h"
 #include "sim_machine.h"
 
@@ -20,8 +22,6 @@ std::mutex sMutex;
 std::map<std::string, std::shared_ptr<winsim::Device>, winsim::detail::LessNoCase> sDevices;
 std::set<OpenDevice*> sHandles;
 std::vector<winsim::DeviceOpenRecord> sOpens;
-winsim::detail::CreateFileHook sFileOpen = nullptr;
-winsim::detail::CloseHandleHook sFileClose = nullptr;
 
 const char kDevicePrefix[] = "\\\\.\\";
 
@@ -52,12 +52,6 @@ int OpenDeviceHandleCount() {
 
 namespace detail {
 
-void SetFileHandleHooks(CreateFileHook open, CloseHandleHook close) {
-  std::lock_guard<std::mutex> lock(sMutex);
-  sFileOpen = open;
-  sFileClose = close;
-}
-
 void ResetDevices() {
   std::lock_guard<std::mutex> lock(sMutex);
   for (OpenDevice* open : sHandles) delete open;
@@ -73,15 +67,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
                           DWORD disposition, DWORD flags, HANDLE templateFile) {
   if (name == nullptr) winsim::Unmodelled("CreateFileA with no name");
   std::string path = name;
-  if (path.compare(0, sizeof kDevicePrefix - 1, kDevicePrefix) != 0) {
-    winsim::detail::CreateFileHook open;
-    {
-      std::lock_guard<std::mutex> lock(sMutex);
-      open = sFileOpen;
-    }
-    if (open == nullptr) winsim::Unmodelled("CreateFileA on a path that is not a device: " + path);
-    return open(name, access, share, security, disposition, flags, templateFile);
-  }
+  if (path.compare(0, sizeof kDevicePrefix - 1, kDevicePrefix) != 0)
+    return winsim::detail::OpenFileOnDrive(name, access, share, security, disposition, flags, templateFile);
 
   bool nt = IsNtVersion();
   std::lock_guard<std::mutex> lock(sMutex);
@@ -124,7 +111,6 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, 
 }
 
 BOOL WINAPI CloseHandle(HANDLE handle) {
-  winsim::detail::CloseHandleHook close;
   {
     std::lock_guard<std::mutex> lock(sMutex);
     auto it = sHandles.find(static_cast<OpenDevice*>(handle));
@@ -133,8 +119,6 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
       sHandles.erase(it);
       return TRUE;
     }
-    close = sFileClose;
   }
-  if (close == nullptr) winsim::Unmodelled("CloseHandle on a handle that is not a device's");
-  return close(handle);
+  return winsim::detail::CloseFileOnDrive(handle);
 }

@@ -26,7 +26,6 @@
 #include <windows.h>
 
 #include "dialogs_internal.h"
-#include "files_internal.h"
 #include "internal.h"
 #include "sim_dialogs.h"
 #include "sim_machine.h"

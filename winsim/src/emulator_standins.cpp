@@ -4,7 +4,6 @@
 #include <thread>
 #include <windows.h>
 
-#include "emulator_domains.h"
 #include "internal.h"
 #include "sim_emulator_standins.h"
 #include "sim_libraries.h"

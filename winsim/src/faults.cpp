@@ -1,12 +1,9 @@
 // Fault injection by call name and count.
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
 
-#include "files_internal.h"
 #include "internal.h"
 #include "sim_faults.h"
 
@@ -20,14 +17,14 @@ const char* const kFaultPoints[] = {
     "CopyFileA",                 // files_write.cpp: before anything is touched
     "CopyFileA.write",           // files_write.cpp: half the bytes written
     "CreateDirectoryA",          // files_write.cpp
-    "CreateFileA",               // files.cpp: file paths, not device names
+    "CreateFileA",               // opens.cpp: file paths, not device names
     "DialogBoxParamA",           // dialogs.cpp: -1
-    "FindFirstFileA",            // files.cpp
-    "FindNextFileA",             // files.cpp
-    "GetDriveTypeA",             // files.cpp: DRIVE_UNKNOWN
+    "FindFirstFileA",            // searches.cpp
+    "FindNextFileA",             // searches.cpp
+    "GetDriveTypeA",             // drives.cpp: DRIVE_UNKNOWN
     "GetFileAttributesA",        // files_write.cpp
-    "GetLogicalDriveStringsA",   // files.cpp: 0
-    "GetPrivateProfileStringA",  // files.cpp: as if the file were missing
+    "GetLogicalDriveStringsA",   // drives.cpp: 0
+    "GetPrivateProfileStringA",  // profile.cpp: as if the file were missing
     "HeapAlloc",                 // heap.cpp: NULL, no memory
     "HeapReAlloc",               // heap.cpp: NULL, the block untouched
     "SetFileAttributesA",        // files_write.cpp
@@ -45,9 +42,7 @@ void CheckFaultPoint(const char* api, const char* name) {
   if (IsFaultPoint(name)) return;
   std::string known;
   for (const char* point : kFaultPoints) known += std::string(known.empty() ? "" : ", ") + point;
-  std::fprintf(stderr, "winsim: %s: no fault point named \"%s\"; the names are: %s\n", api, name, known.c_str());
-  std::fflush(stderr);
-  std::abort();
+  winsim::detail::Stop(std::string(api) + ": no fault point named \"" + name + "\"; the names are: " + known);
 }
 
 struct Rule {

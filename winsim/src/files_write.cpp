@@ -1,6 +1,6 @@
 // Writing files: folder creation, copies and attributes, as deployment uses
 // them. Paths are taken apart and resolved exactly as for reading
-// (files.cpp); a name that does not exist yet is created with the case the
+// (paths.cpp); a name that does not exist yet is created with the case the
 // program gave it.
 #include <errno.h>
 #include <fcntl.h>
@@ -13,9 +13,10 @@
 #include <vector>
 #include <windows.h>
 
-#include "files_internal.h"
+#include "drives.h"
 #include "host_files.h"
 #include "internal.h"
+#include "paths.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 

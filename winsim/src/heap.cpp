@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "files_internal.h"
 #include "internal.h"
 #include "sim_machine.h"
 

@@ -4,20 +4,25 @@
 #include "host_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <string_view>
 #include <sstream>
+#include <string_view>
 
 #include "internal.h"
+#include "paths.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 
 namespace {
+
+using winsim::detail::CompareFileNames;
 
 const char kMemoryPrefix[] = "memory:";
 const size_t kMemoryPrefixSize = sizeof kMemoryPrefix - 1;
@@ -29,6 +34,15 @@ struct MemoryEntry {
 
 // By path below "memory:" ("A", "A/Audio", "A/Audio/x.ini").
 std::map<std::string, MemoryEntry, std::less<>> sMemory;
+
+// What FreezeHostFolders keeps: each host folder's visible names, and each
+// host path's mode (-1 where nothing is). Dropped by every write of the
+// platform and by Reset.
+bool sHostFrozen = false;
+std::map<std::string, std::vector<std::string>> sKeptNames;
+std::map<std::string, long> sKeptModes;
+
+bool IsMemoryHost(const std::string& host) { return host.compare(0, kMemoryPrefixSize, kMemoryPrefix) == 0; }
 
 std::string_view MemoryPath(const std::string& host) {
   return std::string_view(host).substr(kMemoryPrefixSize);
@@ -53,23 +67,8 @@ void AddMemory(const std::string& path, MemoryEntry entry) {
   sMemory.emplace(path, std::move(entry));
 }
 
-}  // namespace
-
-namespace winsim {
-
-std::string MemoryFolder(const std::string& path) {
-  AddMemory(path, MemoryEntry{true, ""});
-  return MemoryHostPath(path);
-}
-
-std::string MemoryHostPath(const std::string& path) { return kMemoryPrefix + path; }
-
-void MemoryFile(const std::string& path, const std::string& content) { AddMemory(path, MemoryEntry{false, content}); }
-
-namespace detail {
-
-bool IsMemoryHost(const std::string& host) { return host.compare(0, kMemoryPrefixSize, kMemoryPrefix) == 0; }
-
+// What stat(2) tells of a host path; false when nothing is there. A memory
+// entry has no time (the epoch) and full permissions.
 bool HostStat(const std::string& host, struct stat* info) {
   if (!IsMemoryHost(host)) return ::stat(host.c_str(), info) == 0;
   const MemoryEntry* entry = FindMemory(host);
@@ -81,6 +80,7 @@ bool HostStat(const std::string& host, struct stat* info) {
   return true;
 }
 
+// The names in a host folder, unsorted, without "." and "..".
 std::vector<std::string> HostFolderNames(const std::string& folder) {
   std::vector<std::string> names;
   if (IsMemoryHost(folder)) {
@@ -98,6 +98,101 @@ std::vector<std::string> HostFolderNames(const std::string& folder) {
     if (name != "." && name != "..") names.push_back(std::move(name));
   }
   return names;
+}
+
+std::vector<std::string> ListHostNames(const std::string& folder) {
+  std::vector<std::string> names = HostFolderNames(folder);
+  names.erase(std::remove_if(names.begin(), names.end(),
+                             [](const std::string& name) { return !winsim::detail::IsAddressableName(name); }),
+              names.end());
+  std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    int order = CompareFileNames(a, b);
+    return order != 0 ? order < 0 : a < b;
+  });
+  return names;
+}
+
+long HostMode(const std::string& host) {
+  if (sHostFrozen) {
+    auto kept = sKeptModes.find(host);
+    if (kept != sKeptModes.end()) return kept->second;
+  }
+  struct stat info;
+  long mode = HostStat(host, &info) ? static_cast<long>(info.st_mode) : -1;
+  if (sHostFrozen) sKeptModes[host] = mode;
+  return mode;
+}
+
+FILETIME ToFileTime(const struct stat& info) {
+  // 100 ns intervals since 1601-01-01.
+  uint64_t ticks = (static_cast<uint64_t>(info.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
+                   static_cast<uint64_t>(info.st_mtim.tv_nsec) / 100u;
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(ticks & 0xffffffffu);
+  time.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return time;
+}
+
+}  // namespace
+
+namespace winsim {
+
+std::string MemoryFolder(const std::string& path) {
+  AddMemory(path, MemoryEntry{true, ""});
+  return MemoryHostPath(path);
+}
+
+std::string MemoryHostPath(const std::string& path) { return kMemoryPrefix + path; }
+
+void MemoryFile(const std::string& path, const std::string& content) { AddMemory(path, MemoryEntry{false, content}); }
+
+void FreezeHostFolders() {
+  detail::HostFoldersChanged();
+  sHostFrozen = true;
+}
+
+namespace detail {
+
+bool HostIsFolder(const std::string& host) {
+  long mode = HostMode(host);
+  return mode != -1 && S_ISDIR(static_cast<mode_t>(mode));
+}
+
+const std::vector<std::string>& HostNames(const std::string& folder, std::vector<std::string>* fresh) {
+  if (!sHostFrozen) return *fresh = ListHostNames(folder);
+  auto kept = sKeptNames.find(folder);
+  if (kept != sKeptNames.end()) return kept->second;
+  return sKeptNames[folder] = ListHostNames(folder);
+}
+
+DWORD HostAttributes(const std::string& name, const std::string& host) {
+  long found = HostMode(host);
+  if (found == -1) return INVALID_FILE_ATTRIBUTES;
+  mode_t mode = static_cast<mode_t>(found);
+  DWORD attributes = S_ISDIR(mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+  if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
+  if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
+  return attributes;
+}
+
+WIN32_FIND_DATAA HostFindData(const std::string& name, const std::string& host) {
+  WIN32_FIND_DATAA data;
+  std::memset(&data, 0, sizeof data);
+  std::memcpy(data.cFileName, name.c_str(), name.size() + 1);  // names are below MAX_PATH
+  struct stat info;
+  if (!HostStat(host, &info)) {
+    data.dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    return data;
+  }
+  bool folder = S_ISDIR(info.st_mode);
+  data.dwFileAttributes = HostAttributes(name, host);
+  data.ftCreationTime = data.ftLastAccessTime = data.ftLastWriteTime = ToFileTime(info);
+  if (!folder) {
+    uint64_t size = static_cast<uint64_t>(info.st_size);
+    data.nFileSizeLow = static_cast<DWORD>(size & 0xffffffffu);
+    data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+  }
+  return data;
 }
 
 bool HostReadFile(const std::string& host, std::string* bytes) {
@@ -134,7 +229,16 @@ void RefuseMemoryWrite(const std::string& host, const char* what) {
   if (IsMemoryHost(host)) Unmodelled(std::string(what) + " in a memory folder: " + host);
 }
 
-void ResetMemoryHost() { sMemory.clear(); }
+void HostFoldersChanged() {
+  sKeptNames.clear();
+  sKeptModes.clear();
+}
+
+void ResetHostFiles() {
+  sMemory.clear();
+  sHostFrozen = false;
+  HostFoldersChanged();
+}
 
 }  // namespace detail
 }  // namespace winsim

@@ -1,24 +1,37 @@
 // The host side of the drives: the host's own file system, or folders a test
 // holds in memory (host paths beginning with "memory:"). Every look at what
-// lies on a drive goes through here; writes to memory folders are refused
-// as unmodelled, since only tests that merely read their drives use them.
+// lies on a drive goes through here, and so does FreezeHostFolders' promise:
+// while the host folders are frozen, listings and what a path is are kept
+// until the platform itself writes. Writes to memory folders are refused as
+// unmodelled, since only tests that merely read their drives use them.
 #pragma once
 
-#include <sys/stat.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>
 
 namespace winsim::detail {
 
-bool IsMemoryHost(const std::string& host);
+// Whether a host path is a folder.
+bool HostIsFolder(const std::string& host);
 
-// What stat(2) tells of a host path; false when nothing is there. A memory
-// entry has no time (the epoch) and full permissions.
-bool HostStat(const std::string& host, struct stat* info);
+// The names of a host folder that a Windows path can name, in the order
+// searches return them: as file names compare, ties broken by the exact
+// bytes. While frozen this is the kept list itself (no copy per path lookup:
+// that was much of a fuzz run's allocations); otherwise a fresh listing,
+// held in *fresh for as long as the caller needs it.
+const std::vector<std::string>& HostNames(const std::string& folder, std::vector<std::string>* fresh);
 
-// The names in a host folder, unsorted, without "." and "..".
-std::vector<std::string> HostFolderNames(const std::string& folder);
+// The attributes a search or GetFileAttributesA reports for a host file or
+// folder named `name`: directory, archive for a file, read-only without any
+// write permission, hidden for a name beginning with a dot.
+// INVALID_FILE_ATTRIBUTES when the host path is gone.
+DWORD HostAttributes(const std::string& name, const std::string& host);
+
+// A search's record of the entry `name` at a host path: attributes, size and
+// times.
+WIN32_FIND_DATAA HostFindData(const std::string& name, const std::string& host);
 
 // A whole file's bytes; false when it cannot be read.
 bool HostReadFile(const std::string& host, std::string* bytes);
@@ -32,7 +45,7 @@ bool HostSameFile(const std::string& a, const std::string& b);
 // Ends the run loudly when a write would land in a memory folder.
 void RefuseMemoryWrite(const std::string& host, const char* what);
 
-// Drops every memory folder and file.
-void ResetMemoryHost();
+// The platform changed the host folders: drops what FreezeHostFolders kept.
+void HostFoldersChanged();
 
 }  // namespace winsim::detail

@@ -1,6 +1,8 @@
 // Shared between the parts of the simulated platform; never seen by tests.
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,7 +16,12 @@ void ResetCodePage();
 void ResetFaults();
 void ResetRegistry();
 void ResetUser();
-void ResetFiles();
+void ResetDrives();
+void ResetPaths();
+void ResetHostFiles();
+void ResetOpens();
+void ResetSearches();
+void ResetProfileReads();
 void ResetFileWrites();
 void ResetProcess();
 void ResetLibraries();
@@ -23,6 +30,15 @@ void ResetDevices();
 void ResetDialogs();
 void ResetMultimedia();
 void ResetThreads();
+
+// Counts a call of `function` and tells whether an injected fault is due for
+// it; if so, *error receives the error the call fails with. `function` must
+// be one of the fault points listed in faults.cpp.
+bool FaultDue(const char* function, DWORD* error);
+
+// Ends the process loudly with "winsim: " and the message: the one way the
+// machine stops a test (Unmodelled, an unknown fault point).
+[[noreturn]] void Stop(const std::string& message);
 
 // Moves the virtual clock on without running scheduled changes: a
 // non-alertable SleepEx, which really waits, on any thread.

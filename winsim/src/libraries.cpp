@@ -3,7 +3,6 @@
 #include <mutex>
 #include <windows.h>
 
-#include "emulator_domains.h"
 #include "internal.h"
 #include "sim_libraries.h"
 #include "sim_machine.h"

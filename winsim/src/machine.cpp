@@ -16,7 +16,12 @@ void Reset() {
   detail::ResetFaults();        // no injected faults or changes, every call count at 0
   detail::ResetRegistry();      // an empty HKLM, no open keys
   detail::ResetUser();          // no box answers or handler, no boxes shown
-  detail::ResetFiles();         // no drives or memory folders, current folder C:\, no open files or searches
+  detail::ResetDrives();        // no drives
+  detail::ResetPaths();         // current folder "C:\"
+  detail::ResetHostFiles();     // no memory folders, host folders not frozen
+  detail::ResetOpens();         // no open or held files, no opens recorded
+  detail::ResetSearches();      // no open searches, no searches recorded
+  detail::ResetProfileReads();  // no profile reads recorded
   detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded
   detail::ResetProcess();       // no program starts recorded
   detail::ResetLibraries();     // no libraries, no LoadLibraryA or GetProcAddress recorded
@@ -29,13 +34,15 @@ void Reset() {
   detail::ResetThreads();       // every thread's queue of procedure calls afresh
 }
 
-void Unmodelled(const std::string& what) {
-  std::fprintf(stderr, "winsim: unmodelled call: %s\n", what.c_str());
+void Unmodelled(const std::string& what) { detail::Stop("unmodelled call: " + what); }
+
+namespace detail {
+
+void Stop(const std::string& message) {
+  std::fprintf(stderr, "winsim: %s\n", message.c_str());
   std::fflush(stderr);
   std::abort();
 }
-
-namespace detail {
 
 int CompareNoCase(std::string_view a, std::string_view b) {
   size_t n = a.size() < b.size() ? a.size() : b.size();

@@ -17,7 +17,6 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-#include "emulator_domains.h"
 #include "internal.h"
 #include "sim_machine.h"
 #include "sim_multimedia.h"

@@ -4,7 +4,7 @@
 #include <vector>
 #include <windows.h>
 
-#include "files_internal.h"
+#include "paths.h"
 #include "internal.h"
 #include "sim_machine.h"
 #include "sim_process.h"

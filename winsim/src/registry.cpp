@@ -31,10 +31,10 @@ struct OpenKey {
   std::shared_ptr<Key> key;
 };
 
-std::shared_ptr<Key> gRoot;
-std::set<OpenKey*> gHandles;
-std::vector<winsim::RegOpenRecord> gOpens;
-int gEnumCalls = 0;
+std::shared_ptr<Key> sRoot;
+std::set<OpenKey*> sHandles;
+std::vector<winsim::RegOpenRecord> sOpens;
+int sEnumCalls = 0;
 
 std::shared_ptr<Key> NewRoot() {
   auto root = std::make_shared<Key>();
@@ -104,7 +104,7 @@ bool Lookup(const std::shared_ptr<Key>& from, std::string_view path, std::shared
 }
 
 std::shared_ptr<Key> Create(const std::string& path) {
-  std::shared_ptr<Key> key = gRoot;
+  std::shared_ptr<Key> key = sRoot;
   for (const auto& name : TestPathNames(path)) {
     auto& slot = key->subkeys[name];
     if (!slot) {
@@ -117,9 +117,9 @@ std::shared_ptr<Key> Create(const std::string& path) {
 }
 
 std::shared_ptr<Key> KeyOf(HKEY handle, const char* function) {
-  if (handle == HKEY_LOCAL_MACHINE) return gRoot;
+  if (handle == HKEY_LOCAL_MACHINE) return sRoot;
   auto* open = reinterpret_cast<OpenKey*>(handle);
-  if (gHandles.count(open) == 0) {
+  if (sHandles.count(open) == 0) {
     if (handle == HKEY_CURRENT_USER || handle == HKEY_CLASSES_ROOT)
       winsim::Unmodelled(std::string(function) + " on a root key other than HKEY_LOCAL_MACHINE");
     return nullptr;
@@ -138,10 +138,10 @@ void RegDeleteKeyPath(const std::string& path) {
   if (names.empty()) Unmodelled("deleting the root key");
   std::string last = names.back();
   names.pop_back();
-  if (auto parent = Find(gRoot, names)) parent->subkeys.erase(last);
+  if (auto parent = Find(sRoot, names)) parent->subkeys.erase(last);
 }
 
-bool RegKeyExists(const std::string& path) { return Find(gRoot, TestPathNames(path)) != nullptr; }
+bool RegKeyExists(const std::string& path) { return Find(sRoot, TestPathNames(path)) != nullptr; }
 
 void RegSetString(const std::string& path, const std::string& name, const std::string& text) {
   std::vector<uint8_t> bytes(text.begin(), text.end());
@@ -155,28 +155,28 @@ void RegSetValue(const std::string& path, const std::string& name, uint32_t type
 }
 
 void RegDeleteValue(const std::string& path, const std::string& name) {
-  if (auto key = Find(gRoot, TestPathNames(path))) key->values.erase(name);
+  if (auto key = Find(sRoot, TestPathNames(path))) key->values.erase(name);
 }
 
 void RegFailOpen(const std::string& path, long error) { Create(path)->openError = error; }
 
-const std::vector<RegOpenRecord>& RegOpens() { return gOpens; }
-int RegEnumCalls() { return gEnumCalls; }
-int RegOpenHandleCount() { return static_cast<int>(gHandles.size()); }
+const std::vector<RegOpenRecord>& RegOpens() { return sOpens; }
+int RegEnumCalls() { return sEnumCalls; }
+int RegOpenHandleCount() { return static_cast<int>(sHandles.size()); }
 
 namespace detail {
 void ResetRegistry() {
-  for (OpenKey* open : gHandles) delete open;
-  gHandles.clear();
-  gOpens.clear();
-  gEnumCalls = 0;
-  gRoot = NewRoot();
+  for (OpenKey* open : sHandles) delete open;
+  sHandles.clear();
+  sOpens.clear();
+  sEnumCalls = 0;
+  sRoot = NewRoot();
 }
 }  // namespace detail
 }  // namespace winsim
 
 LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM sam, PHKEY result) {
-  if (!gRoot) gRoot = NewRoot();
+  if (!sRoot) sRoot = NewRoot();
   if (result == nullptr || options != 0) winsim::Unmodelled("RegOpenKeyExA with options or no result");
   std::shared_ptr<Key> from = KeyOf(key, "RegOpenKeyExA");
   if (!from) return ERROR_INVALID_HANDLE;
@@ -187,10 +187,10 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM sam, PH
   if (!valid) rc = 161;  // ERROR_BAD_PATHNAME
   else if (!found) rc = ERROR_FILE_NOT_FOUND;
   else if (found->openError != ERROR_SUCCESS) rc = found->openError;
-  gOpens.push_back({shown, sam, rc});
+  sOpens.push_back({shown, sam, rc});
   if (rc != ERROR_SUCCESS) return static_cast<LONG>(rc);
   auto* open = new OpenKey{found};
-  gHandles.insert(open);
+  sHandles.insert(open);
   *result = reinterpret_cast<HKEY>(open);
   return ERROR_SUCCESS;
 }
@@ -199,7 +199,7 @@ LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, L
                           LPSTR className, LPDWORD classSize, FILETIME* lastWrite) {
   if (reserved || className || classSize || lastWrite)
     winsim::Unmodelled("RegEnumKeyExA asking for class or time");
-  ++gEnumCalls;
+  ++sEnumCalls;
   std::shared_ptr<Key> from = KeyOf(key, "RegEnumKeyExA");
   if (!from) return ERROR_INVALID_HANDLE;
   if (name == nullptr || nameSize == nullptr) return ERROR_INVALID_PARAMETER;
@@ -236,7 +236,7 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
 LONG WINAPI RegCloseKey(HKEY key) {
   if (key == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
   auto* open = reinterpret_cast<OpenKey*>(key);
-  if (gHandles.erase(open) == 0) return ERROR_INVALID_HANDLE;
+  if (sHandles.erase(open) == 0) return ERROR_INVALID_HANDLE;
   delete open;
   return ERROR_SUCCESS;
 }

@@ -10,19 +10,19 @@
 
 namespace {
 
-winsim::Version gVersion = winsim::kWin98;
-bool gFailVersion = false;
-UINT gErrorMode = 0;
+winsim::Version sVersion = winsim::kWin98;
+bool sFailVersion = false;
+UINT sErrorMode = 0;
 // Atomic: a non-alertable SleepEx on another thread moves it on too.
-std::atomic<uint64_t> gNow{0};
-std::multimap<uint64_t, std::function<void()>> gSchedule;
-std::vector<uint32_t> gSleeps;
+std::atomic<uint64_t> sNow{0};
+std::multimap<uint64_t, std::function<void()>> sSchedule;
+std::vector<uint32_t> sSleeps;
 
 // Runs the changes due by now; a change may schedule another.
 void RunDueChanges() {
-  while (!gSchedule.empty() && gSchedule.begin()->first <= gNow) {
-    auto change = std::move(gSchedule.begin()->second);
-    gSchedule.erase(gSchedule.begin());
+  while (!sSchedule.empty() && sSchedule.begin()->first <= sNow) {
+    auto change = std::move(sSchedule.begin()->second);
+    sSchedule.erase(sSchedule.begin());
     change();
   }
 }
@@ -33,57 +33,57 @@ int FoldCase(int c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; }
 
 namespace winsim {
 
-void SetVersion(const Version& version) { gVersion = version; }
-void FailVersionQuery(bool fail) { gFailVersion = fail; }
-unsigned ErrorMode() { return gErrorMode; }
-uint64_t Now() { return gNow; }
-void ScheduleAt(uint64_t when, std::function<void()> change) { gSchedule.emplace(when, std::move(change)); }
-const std::vector<uint32_t>& SleepCalls() { return gSleeps; }
+void SetVersion(const Version& version) { sVersion = version; }
+void FailVersionQuery(bool fail) { sFailVersion = fail; }
+unsigned ErrorMode() { return sErrorMode; }
+uint64_t Now() { return sNow; }
+void ScheduleAt(uint64_t when, std::function<void()> change) { sSchedule.emplace(when, std::move(change)); }
+const std::vector<uint32_t>& SleepCalls() { return sSleeps; }
 
 namespace detail {
-void AdvanceClock(uint32_t milliseconds) { gNow += milliseconds; }
+void AdvanceClock(uint32_t milliseconds) { sNow += milliseconds; }
 
 void ResetSystem() {
-  gVersion = kWin98;
-  gFailVersion = false;
-  gErrorMode = 0;
-  gNow = 0;
-  gSchedule.clear();
-  gSleeps.clear();
+  sVersion = kWin98;
+  sFailVersion = false;
+  sErrorMode = 0;
+  sNow = 0;
+  sSchedule.clear();
+  sSleeps.clear();
 }
 }  // namespace detail
 }  // namespace winsim
 
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
   // Windows takes the plain record (148 bytes) or the extended one (156).
-  if (gFailVersion || info == nullptr ||
+  if (sFailVersion || info == nullptr ||
       (info->dwOSVersionInfoSize != 148 && info->dwOSVersionInfoSize != 156)) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
   }
-  info->dwMajorVersion = gVersion.major;
-  info->dwMinorVersion = gVersion.minor;
-  info->dwBuildNumber = gVersion.build;
-  info->dwPlatformId = gVersion.platformId;
+  info->dwMajorVersion = sVersion.major;
+  info->dwMinorVersion = sVersion.minor;
+  info->dwBuildNumber = sVersion.build;
+  info->dwPlatformId = sVersion.platformId;
   std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
   return TRUE;
 }
 
 UINT WINAPI SetErrorMode(UINT mode) {
-  UINT previous = gErrorMode;
-  gErrorMode = mode;
+  UINT previous = sErrorMode;
+  sErrorMode = mode;
   return previous;
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
-  gSleeps.push_back(milliseconds);
+  sSleeps.push_back(milliseconds);
   if (milliseconds == INFINITE) winsim::Unmodelled("Sleep(INFINITE) would never return");
-  gNow += milliseconds;
+  sNow += milliseconds;
   RunDueChanges();
 }
 
 // The emulator bounds its stop's wait by this clock.
-DWORD WINAPI GetTickCount() { return static_cast<DWORD>(gNow); }
+DWORD WINAPI GetTickCount() { return static_cast<DWORD>(sNow); }
 
 int WINAPI lstrcmpiA(LPCSTR a, LPCSTR b) {
   if (a == nullptr || b == nullptr) winsim::Unmodelled("lstrcmpiA with a null text");

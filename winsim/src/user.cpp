@@ -9,46 +9,46 @@
 
 namespace {
 
-std::mutex gMutex;
-std::deque<int> gAnswers;
-std::function<int(const winsim::BoxRecord&)> gHandler;
-std::vector<winsim::BoxRecord> gBoxes;
+std::mutex sMutex;
+std::deque<int> sAnswers;
+std::function<int(const winsim::BoxRecord&)> sHandler;
+std::vector<winsim::BoxRecord> sBoxes;
 
 }  // namespace
 
 namespace winsim {
 
 void ScriptBoxAnswers(std::initializer_list<int> answers) {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gAnswers.assign(answers.begin(), answers.end());
+  std::lock_guard<std::mutex> lock(sMutex);
+  sAnswers.assign(answers.begin(), answers.end());
 }
 
 void AddBoxAnswer(int answer) {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gAnswers.push_back(answer);
+  std::lock_guard<std::mutex> lock(sMutex);
+  sAnswers.push_back(answer);
 }
 
 void SetBoxHandler(std::function<int(const BoxRecord&)> handler) {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gHandler = std::move(handler);
+  std::lock_guard<std::mutex> lock(sMutex);
+  sHandler = std::move(handler);
 }
 
 std::vector<BoxRecord> Boxes() {
-  std::lock_guard<std::mutex> lock(gMutex);
-  return gBoxes;
+  std::lock_guard<std::mutex> lock(sMutex);
+  return sBoxes;
 }
 
 size_t PendingBoxAnswers() {
-  std::lock_guard<std::mutex> lock(gMutex);
-  return gAnswers.size();
+  std::lock_guard<std::mutex> lock(sMutex);
+  return sAnswers.size();
 }
 
 namespace detail {
 void ResetUser() {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gAnswers.clear();
-  gHandler = nullptr;
-  gBoxes.clear();
+  std::lock_guard<std::mutex> lock(sMutex);
+  sAnswers.clear();
+  sHandler = nullptr;
+  sBoxes.clear();
 }
 }  // namespace detail
 }  // namespace winsim
@@ -57,17 +57,17 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   winsim::BoxRecord box{owner != nullptr, text ? text : "", caption ? caption : "Error", type, 0};
   std::function<int(const winsim::BoxRecord&)> handler;
   {
-    std::lock_guard<std::mutex> lock(gMutex);
-    handler = gHandler;
+    std::lock_guard<std::mutex> lock(sMutex);
+    handler = sHandler;
     if (!handler) {
-      if (gAnswers.empty())
+      if (sAnswers.empty())
         winsim::Unmodelled("MessageBoxA not answered by the script: \"" + box.caption + "\" / \"" + box.text + "\"");
-      box.answer = gAnswers.front();
-      gAnswers.pop_front();
+      box.answer = sAnswers.front();
+      sAnswers.pop_front();
     }
   }
   if (handler) box.answer = handler(box);
-  std::lock_guard<std::mutex> lock(gMutex);
-  gBoxes.push_back(box);
+  std::lock_guard<std::mutex> lock(sMutex);
+  sBoxes.push_back(box);
   return box.answer;
 }

@@ -1,7 +1,7 @@
 // The file system: logical drives and their types, folder searches, and
 // profile (INI) reading. Opening a file (CreateFileA, CloseHandle) is declared
-// with the devices in device.h, since one CreateFileA serves both; the file
-// part of it lives with the rest of this header's functions.
+// with the devices in devices.h, since one CreateFileA serves both; devices
+// hand file paths and file handles on to the file part (src/opens.cpp).
 //
 // A drive letter maps to a host folder (see sim/sim_files.h). "X:\..." paths are
 // resolved onto it case-insensitively, with '/' taken as '\', repeated

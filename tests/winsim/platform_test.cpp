@@ -1,5 +1,6 @@
-// The parts of the simulated platform the emulator stands on behave as the
-// platform does where the emulator relies on it.
+// Threads and their queued procedure calls, multimedia timers, libraries,
+// devices and the trap driver stand-in's ring behave as the platform does
+// where the programs rely on them.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mmsystem.h>

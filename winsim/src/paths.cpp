@@ -1,0 +1,213 @@
+// Windows paths and file names (see paths.h): parsing against the current
+// folder, the characters a name may hold, how names compare and match a
+// search mask, and the walk from a drive's root to the host path, one name
+// at a time. Nothing is cached here: unless a test froze the host folders,
+// every walk looks at the host as it is now, so a test may change a medium
+// between calls.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <utility>
+#include <windows.h>
+
+#include "drives.h"
+#include "host_files.h"
+#include "internal.h"
+#include "paths.h"
+#include "sim_files.h"
+#include "sim_machine.h"
+
+namespace {
+
+const DWORD kErrorBadNetPath = 53;
+
+std::string sCurrentFolder = "C:\\";  // always "X:\...\" with a trailing backslash
+
+// Characters Windows refuses in a file name; '*' and '?' are wildcards in a
+// search pattern.
+bool IsInvalidNameChar(char c, bool pattern) {
+  if (static_cast<unsigned char>(c) < 32) return true;
+  if (pattern && (c == '*' || c == '?')) return false;
+  return std::strchr("<>:\"|?*", c) != nullptr;
+}
+
+// Windows drops trailing dots and blanks from every name of a path.
+std::string StripTrailingDotsAndBlanks(const std::string& name) {
+  size_t end = name.size();
+  while (end > 0 && (name[end - 1] == '.' || name[end - 1] == ' ')) --end;
+  return name.substr(0, end);
+}
+
+// The text as an absolute path "X:\...", from the current folder where it is
+// relative ("name", "\name", "C:name").
+std::string Absolute(const std::string& path) {
+  if (path.size() >= 2 && winsim::detail::IsDriveLetter(path[0]) && path[1] == ':') {
+    char drive = winsim::detail::UpperDriveLetter(path[0]);
+    std::string rest = path.substr(2);
+    if (!rest.empty() && rest[0] == '\\') return std::string(1, drive) + ":" + rest;
+    // "C:name": relative to the current folder if it is on that drive.
+    std::string base = sCurrentFolder[0] == drive ? sCurrentFolder : std::string(1, drive) + ":\\";
+    return base + rest;
+  }
+  if (path[0] == '\\') return sCurrentFolder.substr(0, 2) + path;
+  return sCurrentFolder + path;
+}
+
+// The names below the root of an absolute path, "." and ".." collapsed.
+DWORD SplitNames(const std::string& full, std::vector<std::string>* names) {
+  std::string name;
+  for (size_t i = 2; i <= full.size(); ++i) {
+    if (i < full.size() && full[i] != '\\') {
+      name += full[i];
+      continue;
+    }
+    if (name == "..") {
+      if (!names->empty()) names->pop_back();
+    } else if (!name.empty() && name != ".") {
+      for (char c : name)
+        if (IsInvalidNameChar(c, false)) return ERROR_INVALID_NAME;
+      std::string stripped = StripTrailingDotsAndBlanks(name);
+      if (!stripped.empty()) names->push_back(stripped);
+    }
+    name.clear();
+  }
+  return 0;
+}
+
+// '*' matches any run of characters, '?' any one; case is ignored.
+bool MatchMask(const char* mask, const char* name) {
+  for (; *mask != '\0'; ++mask, ++name) {
+    if (*mask == '*') {
+      for (const char* rest = name;; ++rest) {
+        if (MatchMask(mask + 1, rest)) return true;
+        if (*rest == '\0') return false;
+      }
+    }
+    if (*name == '\0') return false;
+    if (*mask != '?' && winsim::detail::CompareFileNames(std::string_view(mask, 1), std::string_view(name, 1)) != 0)
+      return false;
+  }
+  return *name == '\0';
+}
+
+// The host name in a host folder that a Windows name names.
+bool FindHostName(const std::string& folder, const std::string& name, std::string* found) {
+  std::vector<std::string> fresh;
+  for (const std::string& candidate : winsim::detail::HostNames(folder, &fresh)) {
+    if (winsim::detail::CompareFileNames(candidate, name) == 0) {
+      *found = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+namespace winsim {
+
+void SetCurrentFolder(const std::string& windowsPath) {
+  detail::WinPath path;
+  if (detail::ParseWinPath(windowsPath, &path) != 0) Unmodelled("a current folder that is not a path: " + windowsPath);
+  std::string folder = std::string(1, path.drive) + ":\\";
+  for (const auto& name : path.names) folder += name + "\\";
+  sCurrentFolder = folder;
+}
+
+std::string HostPathOf(const std::string& windowsPath) {
+  detail::WinPath path;
+  std::string host;
+  bool folder = false;
+  return detail::ResolvePath(windowsPath, &path, &host, &folder) == 0 ? host : "";
+}
+
+bool IsFileOnMachine(const std::string& windowsPath) {
+  detail::WinPath path;
+  std::string host;
+  bool folder = false;
+  return detail::ResolvePath(windowsPath, &path, &host, &folder) == 0 && !folder;
+}
+
+namespace detail {
+
+bool IsDriveLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+char UpperDriveLetter(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+DWORD ParseWinPath(const std::string& text, WinPath* out) {
+  *out = WinPath();
+  // The ANSI functions take at most MAX_PATH - 1 characters.
+  if (text.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  if (text.empty()) return ERROR_PATH_NOT_FOUND;
+  std::string path = text;
+  std::replace(path.begin(), path.end(), '/', '\\');
+  if (path.compare(0, 2, "\\\\") == 0) return kErrorBadNetPath;
+  std::string full = Absolute(path);
+  out->drive = full[0];
+  out->trailingSeparator = full.back() == '\\';
+  return SplitNames(full, &out->names);
+}
+
+DWORD ParseSearchPattern(const std::string& pattern, WinPath* folder, std::string* mask) {
+  std::string text = pattern;
+  std::replace(text.begin(), text.end(), '/', '\\');
+  size_t split = text.rfind('\\');
+  *mask = split == std::string::npos ? text : text.substr(split + 1);
+  std::string folderText = split == std::string::npos ? "." : text.substr(0, split + 1);
+  if (folderText.size() == 2 && folderText[1] == ':') folderText += ".";  // "C:*.*"
+  if (text.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
+  if (mask->empty()) return ERROR_FILE_NOT_FOUND;
+  for (char c : *mask)
+    if (IsInvalidNameChar(c, true)) return ERROR_INVALID_NAME;
+  return ParseWinPath(folderText, folder);
+}
+
+bool ParseDriveRoot(const std::string& text, char* letter) {
+  bool isRoot = text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == ':' &&
+                (text.size() == 2 || (text.size() == 3 && (text[2] == '\\' || text[2] == '/')));
+  if (isRoot) *letter = text[0];
+  return isRoot;
+}
+
+bool HasFolderPart(const std::string& text) { return text.find_first_of("\\/:") != std::string::npos; }
+
+bool IsAddressableName(const std::string& name) {
+  if (name.empty() || name.size() >= MAX_PATH) return false;
+  for (char c : name)
+    if (c == '\\' || c == '/' || IsInvalidNameChar(c, false)) return false;
+  char last = name.back();
+  return name == "." || name == ".." || (last != '.' && last != ' ');
+}
+
+int CompareFileNames(std::string_view a, std::string_view b) { return CompareNoCase(a, b); }
+
+bool MatchesMask(const std::string& mask, const std::string& name) {
+  return mask == "*" || mask == "*.*" || MatchMask(mask.c_str(), name.c_str());
+}
+
+DWORD ResolveOnHost(const WinPath& path, std::string* host, bool* isFolder) {
+  std::string current;
+  DWORD error = DriveRoot(path.drive, &current);
+  if (error != 0) return error;
+  if (!HostIsFolder(current)) return ERROR_NOT_READY;
+  for (size_t i = 0; i < path.names.size(); ++i) {
+    bool last = i + 1 == path.names.size();
+    std::string found;
+    if (!FindHostName(current, path.names[i], &found)) return last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    current.append("/").append(found);
+    if (!last && !HostIsFolder(current)) return ERROR_PATH_NOT_FOUND;
+  }
+  *isFolder = HostIsFolder(current);
+  *host = std::move(current);
+  return 0;
+}
+
+DWORD ResolvePath(const std::string& text, WinPath* path, std::string* host, bool* isFolder) {
+  DWORD error = ParseWinPath(text, path);
+  return error != 0 ? error : ResolveOnHost(*path, host, isFolder);
+}
+
+void ResetPaths() { sCurrentFolder = "C:\\"; }
+
+}  // namespace detail
+}  // namespace winsim
