@@ -56,7 +56,7 @@ void CSourceDirDlg::AddDriveLines() {
     // The root without its backslash: "[X:]".
     LPCSTR root = drives.At(i);
     size_t length = TextLength(root);
-    if (length > 0 && root[length - 1] == '\\') --length;
+    if (PathTextEndsWithBackslash(root)) --length;
     AddBracketedLine(root, length, ENTRY_DRIVE);
   }
 }
@@ -157,16 +157,9 @@ void CSourceDirDlg::OnSelChange() {
     LPCSTR root = drives.At(static_cast<int>(line));
     if (root == NULL || !PathTextCopy(folder, root) || !PathTextAddBackslash(folder)) return;
   } else if (TextCompare(tag, ENTRY_DOTDOT) == 0) {
-    // Up one folder: cut after the nearest backslash before the last
-    // character, looking no further back than the second character. A
-    // drive root has none and stays as it is.
+    // Up one folder; a drive root stays as it is.
     PathTextCopy(folder, path);
-    for (int i = static_cast<int>(TextLength(folder)) - 2; i >= 1; --i) {
-      if (folder[i] == '\\') {
-        folder[i + 1] = '\0';
-        break;
-      }
-    }
+    PathTextCutToParent(folder);
   } else if (TextCompare(tag, ENTRY_FOLDER) == 0) {
     char name[MAX_PATH];
     if (!LineName(static_cast<int>(line), name)) return;
@@ -180,9 +173,11 @@ void CSourceDirDlg::OnSelChange() {
 }
 
 void CSourceDirDlg::OnOK() {
-  // What the user typed wins over the navigated folder: at most 259
-  // characters. A text of 259 characters without a backslash has no room for
-  // one and is handed back without it.
+  // What the user typed wins over the navigated folder: at most 259 bytes.
+  // A text of 259 bytes without a backslash has no room for one, and a text
+  // cut inside a double-byte character cannot take one (it would become the
+  // character's second byte): either is handed back without it, and the
+  // proof of the folder refuses it.
   path[0] = '\0';
   GetWindowTextA(m_edit, path, MAX_PATH);
   PathTextAddBackslash(path);

@@ -23,9 +23,9 @@ class CSourceDirDlg : public CDialogBase {
   ~CSourceDirDlg() override;
 
   // The current folder; after OK, the folder the user chose. It ends with a
-  // backslash, except after OK on a text of 259 characters that has no room
-  // for one: it is then handed back as it was typed, and the proof of the
-  // folder refuses it.
+  // backslash, except after OK on a text of 259 bytes that has no room for
+  // one, or on a text the field cut inside a double-byte character: it is
+  // then handed back as it was read, and the proof of the folder refuses it.
   char path[MAX_PATH];
 
  protected:

@@ -6,6 +6,7 @@
 #include "winsim/types.h"
 #include "winsim/errors.h"
 #include "winsim/system.h"
+#include "winsim/codepage.h"
 #include "winsim/heap.h"
 #include "winsim/threads.h"
 #include "winsim/registry.h"

@@ -37,6 +37,15 @@ void FailVersionQuery(bool fail);
 
 unsigned ErrorMode();
 
+// The ANSI code page: 1252 after Reset; 932 (Japanese), 936 (Simplified
+// Chinese), 949 (Korean) or 950 (Traditional Chinese) give double-byte
+// characters (IsDBCSLeadByte), which every path and name the machine reads
+// is split into. File names lie on the host as the code page's bytes. Set it
+// before the machine holds any name: the registry, devices and libraries are
+// ordered by names compared in the code page.
+void SetCodePage(unsigned number);
+unsigned CodePage();
+
 // Virtual time in milliseconds since Reset, what GetTickCount reports. Sleep
 // adds its argument at once and then runs every scheduled change that has
 // fallen due, in time order. A non-alertable SleepEx adds its argument after

@@ -12,6 +12,7 @@ namespace winsim::detail {
 // Each part puts its own state back to power-on. winsim::Reset (machine.cpp)
 // calls every one of them, and nothing else does.
 void ResetSystem();
+void ResetCodePage();
 void ResetFaults();
 void ResetRegistry();
 void ResetUser();
@@ -43,7 +44,20 @@ bool FaultDue(const char* function, DWORD* error);
 // non-alertable SleepEx, which really waits, on any thread.
 void AdvanceClock(uint32_t milliseconds);
 
-// Case-insensitive comparison of ANSI texts, as the platform compares names.
+// Whether the byte begins a double-byte character in the machine's ANSI
+// code page (never in 1252).
+bool IsLeadByte(unsigned char byte);
+// The length of the character that begins at `at`: 2 for a lead byte with
+// a byte after it, else 1. A text is read a character at a time from its
+// start; only so can a trail byte (0x5C, the byte of a backslash, among
+// them) be told from a character of its own.
+size_t CharLength(std::string_view text, size_t at);
+
+// Case-insensitive comparison of ANSI texts, as the platform compares names:
+// the ASCII letters fold, the two bytes of a double-byte character do not
+// (a trail byte may have the value of an ASCII letter). Maps ordered by it
+// (registry keys, devices, libraries) must not outlive a change of the code
+// page that would order their names otherwise.
 int CompareNoCase(std::string_view a, std::string_view b);
 // Transparent: a map ordered by it looks a part of a longer text up in place.
 struct LessNoCase {

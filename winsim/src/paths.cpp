@@ -23,12 +23,36 @@ const DWORD kErrorBadNetPath = 53;
 
 std::string sCurrentFolder = "C:\\";  // always "X:\...\" with a trailing backslash
 
+using winsim::detail::CharLength;
+
+// Under a double-byte code page a path is read a character at a time from
+// its start: the second byte of a character may be 0x5C ('\\') or 0x7C
+// ('|') and is then no separator and no refused character. '/' and the
+// other refused characters lie below every second byte, so they can only be
+// characters of their own.
+
 // Characters Windows refuses in a file name; '*' and '?' are wildcards in a
 // search pattern.
 bool IsInvalidNameChar(char c, bool pattern) {
   if (static_cast<unsigned char>(c) < 32) return true;
   if (pattern && (c == '*' || c == '?')) return false;
   return std::strchr("<>:\"|?*", c) != nullptr;
+}
+
+// Whether a name holds a character Windows refuses.
+bool HasInvalidChar(std::string_view name, bool pattern) {
+  for (size_t at = 0; at < name.size(); at += CharLength(name, at))
+    if (CharLength(name, at) == 1 && IsInvalidNameChar(name[at], pattern)) return true;
+  return false;
+}
+
+// Where the last character of the text that is one of `separators` begins;
+// npos when there is none.
+size_t LastSeparator(std::string_view text, std::string_view separators) {
+  size_t found = std::string_view::npos;
+  for (size_t at = 0; at < text.size(); at += CharLength(text, at))
+    if (CharLength(text, at) == 1 && separators.find(text[at]) != std::string_view::npos) found = at;
+  return found;
 }
 
 // Windows drops trailing dots and blanks from every name of a path.
@@ -56,38 +80,42 @@ std::string Absolute(const std::string& path) {
 // The names below the root of an absolute path, "." and ".." collapsed.
 DWORD SplitNames(const std::string& full, std::vector<std::string>* names) {
   std::string name;
-  for (size_t i = 2; i <= full.size(); ++i) {
-    if (i < full.size() && full[i] != '\\') {
-      name += full[i];
+  for (size_t at = 2; at <= full.size();) {
+    if (at < full.size() && full[at] != '\\') {
+      size_t length = CharLength(full, at);
+      name.append(full, at, length);
+      at += length;
       continue;
     }
     if (name == "..") {
       if (!names->empty()) names->pop_back();
     } else if (!name.empty() && name != ".") {
-      for (char c : name)
-        if (IsInvalidNameChar(c, false)) return ERROR_INVALID_NAME;
+      if (HasInvalidChar(name, false)) return ERROR_INVALID_NAME;
       std::string stripped = StripTrailingDotsAndBlanks(name);
       if (!stripped.empty()) names->push_back(stripped);
     }
     name.clear();
+    ++at;
   }
   return 0;
 }
 
-// '*' matches any run of characters, '?' any one; case is ignored.
-bool MatchMask(const char* mask, const char* name) {
-  for (; *mask != '\0'; ++mask, ++name) {
-    if (*mask == '*') {
-      for (const char* rest = name;; ++rest) {
-        if (MatchMask(mask + 1, rest)) return true;
-        if (*rest == '\0') return false;
-      }
+// '*' matches any run of characters, '?' any one; case is ignored. Both
+// texts begin at a character.
+bool MatchMask(std::string_view mask, std::string_view name) {
+  if (mask.empty()) return name.empty();
+  if (mask[0] == '*') {
+    for (size_t rest = 0;; rest += CharLength(name, rest)) {
+      if (MatchMask(mask.substr(1), name.substr(rest))) return true;
+      if (rest >= name.size()) return false;
     }
-    if (*name == '\0') return false;
-    if (*mask != '?' && winsim::detail::CompareFileNames(std::string_view(mask, 1), std::string_view(name, 1)) != 0)
-      return false;
   }
-  return *name == '\0';
+  if (name.empty()) return false;
+  size_t maskChar = CharLength(mask, 0);
+  size_t nameChar = CharLength(name, 0);
+  bool any = maskChar == 1 && mask[0] == '?';
+  if (!any && winsim::detail::CompareFileNames(mask.substr(0, maskChar), name.substr(0, nameChar)) != 0) return false;
+  return MatchMask(mask.substr(maskChar), name.substr(nameChar));
 }
 
 // The host name in a host folder that a Windows name names.
@@ -144,21 +172,20 @@ DWORD ParseWinPath(const std::string& text, WinPath* out) {
   if (path.compare(0, 2, "\\\\") == 0) return kErrorBadNetPath;
   std::string full = Absolute(path);
   out->drive = full[0];
-  out->trailingSeparator = full.back() == '\\';
+  out->trailingSeparator = LastSeparator(full, "\\") == full.size() - 1;
   return SplitNames(full, &out->names);
 }
 
 DWORD ParseSearchPattern(const std::string& pattern, WinPath* folder, std::string* mask) {
   std::string text = pattern;
   std::replace(text.begin(), text.end(), '/', '\\');
-  size_t split = text.rfind('\\');
+  size_t split = LastSeparator(text, "\\");
   *mask = split == std::string::npos ? text : text.substr(split + 1);
   std::string folderText = split == std::string::npos ? "." : text.substr(0, split + 1);
   if (folderText.size() == 2 && folderText[1] == ':') folderText += ".";  // "C:*.*"
   if (text.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
   if (mask->empty()) return ERROR_FILE_NOT_FOUND;
-  for (char c : *mask)
-    if (IsInvalidNameChar(c, true)) return ERROR_INVALID_NAME;
+  if (HasInvalidChar(*mask, true)) return ERROR_INVALID_NAME;
   return ParseWinPath(folderText, folder);
 }
 
@@ -169,21 +196,22 @@ bool ParseDriveRoot(const std::string& text, char* letter) {
   return isRoot;
 }
 
-bool HasFolderPart(const std::string& text) { return text.find_first_of("\\/:") != std::string::npos; }
+bool HasFolderPart(const std::string& text) { return LastSeparator(text, "\\/:") != std::string_view::npos; }
 
 bool IsAddressableName(const std::string& name) {
   if (name.empty() || name.size() >= MAX_PATH) return false;
-  for (char c : name)
-    if (c == '\\' || c == '/' || IsInvalidNameChar(c, false)) return false;
-  char last = name.back();
+  if (HasInvalidChar(name, false) || LastSeparator(name, "\\/") != std::string_view::npos) return false;
+  char last = name.back();  // '.' and ' ' are never the second byte of a character
   return name == "." || name == ".." || (last != '.' && last != ' ');
 }
 
 int CompareFileNames(std::string_view a, std::string_view b) { return CompareNoCase(a, b); }
 
 bool MatchesMask(const std::string& mask, const std::string& name) {
-  return mask == "*" || mask == "*.*" || MatchMask(mask.c_str(), name.c_str());
+  return mask == "*" || mask == "*.*" || MatchMask(mask, name);
 }
+
+size_t LastPathSeparator(std::string_view text) { return LastSeparator(text, "\\/"); }
 
 DWORD ResolveOnHost(const WinPath& path, std::string* host, bool* isFolder) {
   std::string current;

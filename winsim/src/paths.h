@@ -42,6 +42,10 @@ bool HasFolderPart(const std::string& text);
 // Whether a host name can be named by a Windows path at all.
 bool IsAddressableName(const std::string& name);
 
+// Where the last separator character ('\\' or '/') of a path begins, read
+// a character at a time; npos when there is none.
+size_t LastPathSeparator(std::string_view text);
+
 // Orders file names as the platform compares them: without case.
 int CompareFileNames(std::string_view a, std::string_view b);
 

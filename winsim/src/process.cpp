@@ -25,7 +25,7 @@ bool NamesProgram(const std::string& candidate, std::string* program) {
   if (candidate.size() < 3 || candidate[1] != ':' || (candidate[2] != '\\' && candidate[2] != '/'))
     winsim::Unmodelled("WinExec of a program found through the search path: " + candidate);
   std::string name = candidate;
-  size_t lastSeparator = name.find_last_of("\\/");
+  size_t lastSeparator = winsim::detail::LastPathSeparator(name);
   if (name.find('.', lastSeparator) == std::string::npos) name += ".exe";
   winsim::detail::WinPath path;
   std::string host;

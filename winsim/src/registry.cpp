@@ -42,15 +42,23 @@ std::shared_ptr<Key> NewRoot() {
   return root;
 }
 
+// Where the backslash that ends the name starting at `start` is, read a
+// character at a time (a second byte 0x5C of a double-byte character is no
+// backslash); the path's size when the name runs to its end.
+size_t NameEnd(std::string_view path, size_t start) {
+  size_t at = start;
+  while (at < path.size() && path[at] != '\\') at += winsim::detail::CharLength(path, at);
+  return at < path.size() ? at : path.size();
+}
+
 // Hands each name of "A\\B\\" to `take`, in order, without copying it. A
 // single trailing backslash is accepted as Windows accepts it; any other
 // empty name makes the path invalid (false, after the names before it).
 template <typename Take>
 bool EachName(std::string_view path, Take take) {
   for (size_t start = 0; start < path.size();) {
-    size_t end = path.find('\\', start);
+    size_t end = NameEnd(path, start);
     if (end == start) return false;
-    if (end == std::string_view::npos) end = path.size();
     take(path.substr(start, end - start));
     start = end + 1;
   }
