@@ -19,14 +19,14 @@
 
 namespace {
 
-const DWORD kFullRing = MIDI_RING_SLOTS - 1;  // one slot always holds the marker
+const DWORD kFullRing = kMidiRingSlots - 1;  // one slot always holds the marker
 
 std::atomic<DWORD> sSink{0};
 void WINAPI CountingEntry(DWORD message) { sSink.fetch_add(message, std::memory_order_relaxed); }
 
 // Every slot but the last holds a message; the last holds the marker.
 std::unique_ptr<MidiSlot[]> FullRing() {
-  std::unique_ptr<MidiSlot[]> ring(new MidiSlot[MIDI_RING_SLOTS]);
+  std::unique_ptr<MidiSlot[]> ring(new MidiSlot[kMidiRingSlots]);
   for (DWORD i = 0; i < kFullRing; ++i) ring[i].store(0x00403C90u + (i & 0x7F));
   ring[kFullRing].store(kRingEmpty);
   return ring;

@@ -25,9 +25,14 @@ typedef std::atomic<DWORD> MidiSlot;
 static_assert(sizeof(MidiSlot) == 4, "a ring slot is 32 bits");
 static_assert(MidiSlot::is_always_lock_free, "a ring slot is read without a lock");
 
-#define MIDI_RING_SLOTS 1024
-#define MIDI_MESSAGES_PER_TICK 64
+const DWORD kMidiRingSlots = 1024;
 const DWORD kRingEmpty = 0x11111111;
+
+// The most messages one 10 ms tick hands to the synthesizer. It bounds how
+// long a tick holds the timer service's thread and the synthesizer, so
+// that one burst of the driver cannot starve the next tick; the ring holds
+// at most 1023 unread messages, so even a full ring drains in 16 ticks.
+const int kMidiMessagesPerTick = 64;
 
 // The synthesizer library's entry points. Their results, where they have
 // any, are never used.

@@ -46,7 +46,7 @@
 //     the bound passes, the stop returns with that tick still inside:
 //     playback is idle and its timer dead, but the tick keeps the old ring
 //     and index. Should the call ever return, the tick hands the rest of its
-//     at most 64 messages to the synthesizer and may store its `readIndex`
+//     at most kMidiMessagesPerTick messages to the synthesizer and may store its `readIndex`
 //     over the 0 of a later start, which then plays from the middle of its
 //     ring. Until then the service, calling one callback at a time, runs no
 //     tick at all, so a later playback stays silent; but the driver's calls
@@ -63,22 +63,23 @@ const DWORD kStopWaitMs = 1000;
 // The card's mixer driver answers this private message with 292 when no
 // Windows program holds the card.
 const char kCardMixerName[] = "Q-Tonal Audio Mixer";
-const int kCardMixerNameLength = 19;
+const int kCardMixerNameLength = sizeof kCardMixerName - 1;
 const DWORD kMixerQueryCardFree = 293;
 const DWORD kMixerAnswerCardFree = 292;
 
-// Hands the waiting messages to the synthesizer, at most 64 a tick.
+// Hands the waiting messages to the synthesizer, at most
+// kMidiMessagesPerTick a tick.
 void DrainRing() {
   const MidiSlot* ring = gEmulator.ring.load(std::memory_order_relaxed);
   DWORD index = gEmulator.readIndex.load(std::memory_order_relaxed);
-  for (int played = 0; played < MIDI_MESSAGES_PER_TICK; ++played) {
+  for (int played = 0; played < kMidiMessagesPerTick; ++played) {
     DWORD value = ring[index].load(std::memory_order_acquire);
     // The marker is never consumed: the index stays on it, and the next
     // tick looks at the same slot again.
     if (value == kRingEmpty) return;
     gEmulator.pfnMidiMessage(value);
     ++index;
-    if (index == MIDI_RING_SLOTS) index = 0;
+    if (index == kMidiRingSlots) index = 0;
     gEmulator.readIndex.store(index, std::memory_order_relaxed);
   }
   // More may be waiting; they are played on the next tick.
@@ -116,7 +117,7 @@ void StopPlayback() {
   gEmulator.running.store(0, std::memory_order_seq_cst);
 
   // Wait out a tick still in flight (see the top of this file). A tick
-  // lasts at most 64 synthesizer calls, so this is short and rare; a tick
+  // lasts at most kMidiMessagesPerTick synthesizer calls, so this is short and rare; a tick
   // that has not ended within kStopWaitMs is left behind. The wait is not
   // alertable: no other driver call may run inside this one. GetTickCount
   // advances in steps of about 55 ms on Windows 95, so the bound holds to

@@ -2,13 +2,13 @@
 
 namespace {
 // The one application object of the program; set by its constructor.
-CAppBase* sCurrentApp = nullptr;
+CAppBase* sCurrentApp = NULL;
 }  // namespace
 
 CAppBase::CAppBase() { sCurrentApp = this; }
 
 CAppBase::~CAppBase() {
-  if (sCurrentApp == this) sCurrentApp = nullptr;
+  if (sCurrentApp == this) sCurrentApp = NULL;
 }
 
 int CAppBase::Run() { return 0; }
@@ -17,7 +17,7 @@ CAppBase* CAppBase::Current() { return sCurrentApp; }
 
 int AppMain(HINSTANCE instance) {
   CAppBase* app = CAppBase::Current();
-  if (app == nullptr) return 1;
+  if (app == NULL) return 1;
   app->m_hInstance = instance;
   if (!app->InitInstance()) return 0;
   return app->Run();

@@ -31,7 +31,7 @@ class CAppBase {
 
  private:
   friend int AppMain(HINSTANCE instance);
-  HINSTANCE m_hInstance = nullptr;
+  HINSTANCE m_hInstance = NULL;
 };
 
 // The body of the framework's WinMain: runs the application object.

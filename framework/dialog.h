@@ -37,7 +37,7 @@ class CDialogBase {
   // Overrideables
 
   // The message map (see BEGIN_MSG_MAP). Returns TRUE when a handler took the
-  // message, with its answer in `result`.
+  // message, with its answer in `lResult`.
   virtual BOOL ProcessMessage(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) = 0;
 
   // Implementation

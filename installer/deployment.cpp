@@ -15,8 +15,6 @@ const char kDosApplications[] = "DOSAPP\\";
 const char kWin9xDrivers[] = "W95-98\\drv\\";
 const char kNTDrivers[] = "NT40\\drv\\";
 
-void Count(int* counter) { ++*counter; }
-
 // A copy takes the source's attributes, and every file on a CD is
 // read-only, so the copies of an earlier run are read-only too, and a user
 // or another program may have made one hidden or system since. Windows
@@ -62,10 +60,13 @@ void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* t
     // than cut short into another name.
     if (!PathTextCopy(from, sourceFolder) || !PathTextAppend(from, entry.cFileName) ||
         !PathTextCopy(to, destinationFolder) || !PathTextAppend(to, entry.cFileName)) {
-      Count(&tally->skipped);
+      ++tally->skipped;
       continue;
     }
-    Count(CopyOverwriting(from, to) ? &tally->copied : &tally->failed);
+    if (CopyOverwriting(from, to))
+      ++tally->copied;
+    else
+      ++tally->failed;
   } while (FindNextFileA(search, &entry));
   FindClose(search);
 }

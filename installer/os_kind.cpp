@@ -6,7 +6,7 @@ OsKind ClassifyOs() {
   OsKind kind = {0, 0, 0};
   OSVERSIONINFOA info;
   MemoryFill(&info, 0, sizeof info);
-  info.dwOSVersionInfoSize = 148;  // the ANSI record without the extended fields
+  info.dwOSVersionInfoSize = sizeof info;  // 148: the ANSI record without the extended fields
   // A failed query leaves platform 0, which classifies as no known system.
   GetVersionExA(&info);
   if (info.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {

@@ -1,11 +1,8 @@
 #include "source_dir_dlg.h"
 
-#include "text.h"
-
-#include <new>
-
 #include "app.h"
 #include "path_text.h"
+#include "text.h"
 
 namespace {
 
@@ -17,7 +14,7 @@ BOOL CanBeListed(LPCSTR folder) { return TextLength(folder) + 3 < MAX_PATH; }
 }  // namespace
 
 CSourceDirDlg::CSourceDirDlg(const DriveList& driveList)
-    : CDialogBase(IDD_SOURCE_DIR), drives(driveList), tags(NULL), icon(NULL), m_list(NULL), m_edit(NULL) {
+    : CDialogBase(IDD_SOURCE_DIR), drives(driveList), tags(NULL), icon(NULL), list(NULL), edit(NULL) {
   path[0] = '\0';
   CAppBase* app = CAppBase::Current();
   icon = LoadIconA(app != NULL ? app->Instance() : NULL, MAKEINTRESOURCEA(IDR_MAINFRAME));
@@ -30,12 +27,12 @@ CSourceDirDlg::~CSourceDirDlg() {
 
 void CSourceDirDlg::AddLine(LPCSTR text, LPCSTR tag) {
   // A line the list box refused gets no tag, so lines and tags stay in step.
-  LRESULT index = SendMessageA(m_list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+  LRESULT index = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
   if (index == LB_ERR || index == LB_ERRSPACE) return;
   if (!tags->Add(tag)) {
     // No memory for the tag: start the list afresh rather than let a line
     // carry another line's tag.
-    SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
+    SendMessageA(list, LB_RESETCONTENT, 0, 0);
     tags->RemoveAll();
   }
 }
@@ -97,16 +94,16 @@ void CSourceDirDlg::ShowFolder(LPCSTR folder) {
   }
 
   tags->RemoveAll();
-  SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
+  SendMessageA(list, LB_RESETCONTENT, 0, 0);
   AddDriveLines();
   if (drives.Count() > 0 && shown[0] != '\0') ListFolder(shown);
-  if (shown[0] != '\0' && SendMessageA(m_list, LB_GETCOUNT, 0, 0) > 0) {
-    SetWindowTextA(m_edit, shown);
+  if (shown[0] != '\0' && SendMessageA(list, LB_GETCOUNT, 0, 0) > 0) {
+    SetWindowTextA(edit, shown);
     // Line 0, the first drive, is selected, not the folder chosen.
-    SendMessageA(m_list, LB_SETCURSEL, 0, 0);
+    SendMessageA(list, LB_SETCURSEL, 0, 0);
     PathTextCopy(path, shown);
   } else {
-    SetWindowTextA(m_edit, "");
+    SetWindowTextA(edit, "");
     path[0] = '\0';
   }
 }
@@ -119,10 +116,10 @@ void CSourceDirDlg::ShowFolder(LPCSTR folder) {
 // the text and its true length come from LB_GETTEXT.
 BOOL CSourceDirDlg::LineName(int line, LPSTR name) {
   char text[2 * (MAX_PATH + 2) + 1];
-  LRESULT room = SendMessageA(m_list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
+  LRESULT room = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(line), 0);
   // LB_GETTEXT copies the whole line: a line that might not fit is refused.
   if (room < 2 || room >= static_cast<LRESULT>(sizeof text)) return FALSE;
-  LRESULT length = SendMessageA(m_list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text));
+  LRESULT length = SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(line), reinterpret_cast<LPARAM>(text));
   if (length < 2 || length > room) return FALSE;
   if (text[0] != '[' || text[length - 1] != ']') return FALSE;
   name[0] = '\0';
@@ -132,8 +129,8 @@ BOOL CSourceDirDlg::LineName(int line, LPSTR name) {
 BOOL CSourceDirDlg::OnInitDialog() {
   SendMessageA(Handle(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
   SendMessageA(Handle(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-  m_list = GetDlgItem(Handle(), IDC_SOURCE_LIST);
-  m_edit = GetDlgItem(Handle(), IDC_SOURCE_PATH);
+  list = GetDlgItem(Handle(), IDC_SOURCE_LIST);
+  edit = GetDlgItem(Handle(), IDC_SOURCE_PATH);
 
   tags = TextList::Create();
   if (tags == NULL) {
@@ -145,8 +142,8 @@ BOOL CSourceDirDlg::OnInitDialog() {
 }
 
 void CSourceDirDlg::OnSelChange() {
-  LRESULT count = SendMessageA(m_list, LB_GETCOUNT, 0, 0);
-  LRESULT line = SendMessageA(m_list, LB_GETCURSEL, 0, 0);
+  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  LRESULT line = SendMessageA(list, LB_GETCURSEL, 0, 0);
   if (tags == NULL || line == LB_ERR || count <= 0 || line >= count) return;
   LPCSTR tag = tags->At(static_cast<int>(line));
   if (tag == NULL) return;
@@ -179,7 +176,7 @@ void CSourceDirDlg::OnOK() {
   // character's second byte): either is handed back without it, and the
   // proof of the folder refuses it.
   path[0] = '\0';
-  GetWindowTextA(m_edit, path, MAX_PATH);
+  GetWindowTextA(edit, path, MAX_PATH);
   PathTextAddBackslash(path);
   EndDialog(IDOK);
 }

@@ -59,6 +59,6 @@ class CSourceDirDlg : public CDialogBase {
   const DriveList& drives;
   TextList* tags;
   HICON icon;
-  HWND m_list;
-  HWND m_edit;
+  HWND list;  // the list box (1001)
+  HWND edit;  // the path field (1000)
 };

@@ -15,6 +15,37 @@ const char kIniKey[] = "DriversPath";
 // instead of trying again without end.
 const int kMaxFailedShowings = 3;
 
+// Phase E: the first drive, in list order, with "Audio\rizidid.ini" or else
+// "rizidid.ini". Fills the INI path and the source root (the drive's root,
+// ending with a backslash); FALSE when no drive has one.
+BOOL FindMarkerIni(const DriveList& drives, LPSTR iniPath, LPSTR sourceRoot) {
+  static const char* const kCandidates[] = {"Audio\\rizidid.ini", "rizidid.ini"};
+  for (int i = 0; i < drives.Count(); ++i) {
+    char root[MAX_PATH];
+    if (!PathTextCopy(root, drives.At(i)) || !PathTextAddBackslash(root)) continue;
+    for (LPCSTR candidate : kCandidates) {
+      char path[MAX_PATH];
+      if (!PathTextCopy(path, root) || !PathTextAppend(path, candidate)) continue;
+      if (FileOpensForReading(path)) {
+        PathTextCopy(iniPath, path);
+        PathTextCopy(sourceRoot, root);
+        return TRUE;
+      }
+    }
+  }
+  return FALSE;
+}
+
+// The INI route's drivers folder: source root + the "DriversPath" value with
+// exactly one leading backslash skipped, ending with a backslash. FALSE when
+// that does not fit in MAX_PATH.
+BOOL BuildIniDriversFolder(LPCSTR sourceRoot, LPCSTR value, LPSTR folder) {
+  char built[MAX_PATH];
+  if (value[0] == '\\') ++value;  // one leading backslash, and only one
+  if (!PathTextCopy(built, sourceRoot) || !PathTextAppend(built, value) || !PathTextAddBackslash(built)) return FALSE;
+  return PathTextCopy(folder, built);
+}
+
 // The dialog route: asks the user until a folder passes the proof (TRUE) or
 // the user leaves (FALSE).
 BOOL AskForDriversFolder(const OsKind& os, const DriveList& drives, LPSTR driversFolder) {
@@ -61,31 +92,6 @@ BOOL ProveDriversFolder(LPCSTR folder, const OsKind& os) {
   if (!PathTextEndsWithBackslash(folder)) return FALSE;
   if (!PathTextCopy(setupPath, folder) || !PathTextAppend(setupPath, KindSetupPath(os))) return FALSE;
   return FileOpensForReading(setupPath);
-}
-
-BOOL FindMarkerIni(const DriveList& drives, LPSTR iniPath, LPSTR sourceRoot) {
-  static const char* const kCandidates[] = {"Audio\\rizidid.ini", "rizidid.ini"};
-  for (int i = 0; i < drives.Count(); ++i) {
-    char root[MAX_PATH];
-    if (!PathTextCopy(root, drives.At(i)) || !PathTextAddBackslash(root)) continue;
-    for (LPCSTR candidate : kCandidates) {
-      char path[MAX_PATH];
-      if (!PathTextCopy(path, root) || !PathTextAppend(path, candidate)) continue;
-      if (FileOpensForReading(path)) {
-        PathTextCopy(iniPath, path);
-        PathTextCopy(sourceRoot, root);
-        return TRUE;
-      }
-    }
-  }
-  return FALSE;
-}
-
-BOOL BuildIniDriversFolder(LPCSTR sourceRoot, LPCSTR value, LPSTR folder) {
-  char built[MAX_PATH];
-  if (value[0] == '\\') ++value;  // one leading backslash, and only one
-  if (!PathTextCopy(built, sourceRoot) || !PathTextAppend(built, value) || !PathTextAddBackslash(built)) return FALSE;
-  return PathTextCopy(folder, built);
 }
 
 BOOL LocateDriversFolder(const OsKind& os, const DriveList& drives, LPSTR driversFolder) {

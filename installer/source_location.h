@@ -33,16 +33,6 @@ BOOL FileOpensForReading(LPCSTR path);
 // kind setup path the folder itself is tried, which never opens.
 BOOL ProveDriversFolder(LPCSTR folder, const OsKind& os);
 
-// Phase E: the first drive, in list order, with "Audio\rizidid.ini" or else
-// "rizidid.ini". Fills the INI path and the source root (the drive's root,
-// ending with a backslash); FALSE when no drive has one.
-BOOL FindMarkerIni(const DriveList& drives, LPSTR iniPath, LPSTR sourceRoot);
-
-// The INI route's drivers folder: source root + the "DriversPath" value with
-// exactly one leading backslash skipped, ending with a backslash. FALSE when
-// that does not fit in MAX_PATH.
-BOOL BuildIniDriversFolder(LPCSTR sourceRoot, LPCSTR value, LPSTR folder);
-
 // Phases E and F. Returns TRUE with the drivers folder, or FALSE when the
 // run ends here: the INI file has no "DriversPath", or the user gave up.
 BOOL LocateDriversFolder(const OsKind& os, const DriveList& drives, LPSTR driversFolder);

@@ -1,12 +1,11 @@
 #include "suite_launch.h"
 
-#include "text.h"
-
 #include "error_mode.h"
 #include "messages.h"
 #include "path_text.h"
 #include "prompts.h"
 #include "source_location.h"
+#include "text.h"
 
 namespace {
 
