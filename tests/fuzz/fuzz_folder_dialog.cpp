@@ -35,15 +35,20 @@ using qfuzz::RequireSame;
 const size_t kMaxEntries = 12;
 const int kMaxActions = 12;
 
+// The code page of this input's machine, as the model reads it.
+qfuzz::CodePageModel sCodePage;
+
 // A folder or file name as the host can hold it: any bytes but '/' and NUL,
 // at most 255 of them. Many are names Windows cannot address (the platform
-// hides them); some are long enough to push a path past 259 characters.
+// hides them); some are long enough to push a path past 259 characters;
+// some hold double-byte characters whose second byte is a backslash.
 std::string HostName(FuzzedDataProvider& in) {
   std::string name;
-  switch (in.ConsumeIntegralInRange(0, 5)) {
+  switch (in.ConsumeIntegralInRange(0, 6)) {
     case 0: name = std::string(in.ConsumeIntegralInRange<size_t>(1, 255), 'n'); break;
     case 1: name = "." + in.ConsumeRandomLengthString(20); break;  // hidden
     case 2: name = in.ConsumeBool() ? "DRIVERS" : "drivers"; break;
+    case 3: name = qfuzz::DoubleByteName(in, sCodePage.number); break;
     default: name = in.ConsumeRandomLengthString(255); break;
   }
   std::string clean;
@@ -140,19 +145,14 @@ struct Model {
     const std::string& text = lines[static_cast<size_t>(line)];
     if (line < static_cast<int>(roots.size())) return Show(roots[static_cast<size_t>(line)]);
     if (text == "[.]") return;
-    if (text == "[..]") {
-      std::string folder = path;
-      for (int i = static_cast<int>(folder.size()) - 2; i >= 1; --i) {
-        if (folder[static_cast<size_t>(i)] == '\\') {
-          folder.resize(static_cast<size_t>(i) + 1);
-          break;
-        }
-      }
-      return Show(folder);
-    }
-    std::string folder = path + text.substr(1, text.size() - 2) + "\\";
-    // A folder too long to hold, or to search, is not entered.
-    if (folder.size() > MAX_PATH - 1 || folder.size() + 3 >= MAX_PATH) return;
+    if (text == "[..]") return Show(sCodePage.Parent(path));
+    // The name between the brackets, read by character: a name whose last
+    // byte leads a character (whose second byte would be the bracket) is
+    // not entered, and neither is a folder too long to hold or to search.
+    std::string name = text.substr(1, text.size() - 2);
+    if (!sCodePage.CutsBetweenChars(text.substr(1), name.size())) return;
+    std::string folder = path + name;
+    if (folder.size() > MAX_PATH - 1 || !sCodePage.AddBackslash(&folder) || folder.size() + 3 >= MAX_PATH) return;
     Show(folder);
   }
 };
@@ -192,6 +192,8 @@ void CheckPaint(winsim::DialogUser& user, FuzzedDataProvider& in) {
 
 void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
   winsim::Reset();
+  sCodePage.number = qfuzz::PickCodePage(in);
+  winsim::SetCodePage(sCodePage.number);
   qfuzz::Scratch& scratch = qfuzz::Scratch::InMemory();
   scratch.Plan();
 
@@ -243,7 +245,7 @@ void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
               size_t nul = text.find('\0');
               if (nul != std::string::npos) text.resize(nul);
               if (text.size() > MAX_PATH - 1) text.resize(MAX_PATH - 1);
-              if ((text.empty() || text.back() != '\\') && text.size() < MAX_PATH - 1) text += '\\';
+              sCodePage.AddBackslash(&text);  // refused: handed back as read
               expectedPath = text;
               if (how == 0) user.PressOK();
               else user.PressEnter();
@@ -282,7 +284,8 @@ void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
       RequireSame(dialog.path, expectedPath, "the folder handed back");
       size_t length = strlen(dialog.path);
       Require(length <= MAX_PATH - 1, "the folder handed back is longer than 259 characters");
-      Require(length == MAX_PATH - 1 || dialog.path[length - 1] == '\\',
+      Require(length == MAX_PATH - 1 || sCodePage.EndsWithBackslash(dialog.path) ||
+                  sCodePage.EndsInsideChar(dialog.path),
               "the folder handed back does not end with a backslash");
     }
     qfuzz::RequireNothingLeftOpen();

@@ -50,14 +50,22 @@ const unsigned kDriveTypes[] = {winsim::kDriveFixed, winsim::kDriveCdrom, winsim
 // Host forms of the kind setup paths, in the order Win95, Win98, NT.
 const char* const kSetupFiles[] = {"W95-98/app/W95/Setup.exe", "W95-98/app/W98/Setup.exe", "NT40/app/Setup.exe"};
 
+// The code page of this input's machine, as the model reads it.
+qfuzz::CodePageModel sCodePage;
+
 // A name a drivers tree may have on the medium (host form, '/' between
 // folders), from a few typical ones or from the input.
 std::string TreeName(FuzzedDataProvider& in) {
-  switch (in.ConsumeIntegralInRange(0, 4)) {
+  switch (in.ConsumeIntegralInRange(0, 5)) {
     case 0: return "DRIVERS";
     case 1: return "drivers";
     case 2: return "Q Tonal/Disk 1";
     case 3: return std::string(in.ConsumeIntegralInRange<size_t>(1, 240), 'L');
+    case 4: {
+      // Double-byte names whose second bytes may be a backslash.
+      std::string name = qfuzz::DoubleByteName(in, sCodePage.number);
+      return in.ConsumeBool() ? name + "/" + qfuzz::DoubleByteName(in, sCodePage.number) : name;
+    }
     default: {
       // Printable characters a folder name can hold on both sides.
       std::string name = in.ConsumeRandomLengthString(64);
@@ -121,20 +129,21 @@ std::string SetupPathFor(const OsKind& os) {
 }
 
 // Whether a folder passes the proof, judged from the machine itself: it ends
-// with a backslash and its setup program is a file there.
+// with a backslash character and its setup program is a file there.
 bool PassesOnTheMachine(const std::string& folder, const OsKind& os) {
   std::string setup = SetupPathFor(os);
-  if (setup.empty() || folder.empty() || folder.back() != '\\') return false;
+  if (setup.empty() || !sCodePage.EndsWithBackslash(folder)) return false;
   return winsim::IsFileOnMachine(folder + setup);
 }
 
-// What OK hands back for the field's text: at most 259 characters, up to the
-// first NUL, with a backslash added when there is room.
+// What OK hands back for the field's text: at most 259 bytes, up to the
+// first NUL, with a backslash added when there is room and the text does
+// not end inside a character.
 std::string FolderFromField(std::string text) {
   size_t nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);
   if (text.size() > MAX_PATH - 1) text.resize(MAX_PATH - 1);
-  if ((text.empty() || text.back() != '\\') && text.size() < MAX_PATH - 1) text += '\\';
+  sCodePage.AddBackslash(&text);
   return text;
 }
 
@@ -142,13 +151,15 @@ std::string FolderFromField(std::string text) {
 std::string IniFolder(const std::string& root, std::string value) {
   if (!value.empty() && value[0] == '\\') value.erase(0, 1);
   std::string folder = root + value;
-  if (folder.empty() || folder.back() != '\\') folder += '\\';
-  return folder.size() <= MAX_PATH - 1 ? folder : "";
+  if (folder.size() > MAX_PATH - 1 || !sCodePage.AddBackslash(&folder)) return "";
+  return folder;
 }
 
 void BuildMachine(FuzzedDataProvider& in, Story* story) {
   qfuzz::Scratch& scratch = qfuzz::Scratch::InMemory();
   scratch.Plan();
+  sCodePage.number = qfuzz::PickCodePage(in);
+  winsim::SetCodePage(sCodePage.number);
   story->version = kVersions[in.ConsumeIntegralInRange<size_t>(0, 4)];
   winsim::SetVersion(story->version);
 
@@ -296,7 +307,7 @@ void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
   if (located) {
     Require(memchr(folder, '\0', MAX_PATH) != nullptr, "the drivers folder is not terminated within MAX_PATH");
     result = folder;
-    Require(!result.empty() && result.back() == '\\', "the drivers folder does not end with a backslash: " + result);
+    Require(sCodePage.EndsWithBackslash(result), "the drivers folder does not end with a backslash: " + result);
     Require(result.size() <= MAX_PATH - 1, "the drivers folder is longer than 259 characters");
     Require(PassesOnTheMachine(result, os), "the drivers folder has no setup program for this Windows: " + result);
   }

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -24,7 +26,6 @@
 #include "sim_files.h"
 #include "sim_registry.h"
 
-class FuzzedDataProvider;
 
 namespace qfuzz {
 
@@ -268,6 +269,86 @@ inline void RequireNothingLeftOpen() {
   RequireEqual(winsim::OpenFileHandleCount(), 0, "files left open");
   RequireEqual(winsim::OpenSearchHandleCount(), 0, "folder searches left open");
   RequireEqual(winsim::WindowCount(), 0, "windows left behind");
+}
+
+// The model's own reading of an ANSI path in the machine's code page, kept
+// apart from the platform's: which bytes lead a double-byte character (the
+// code page tables' ranges), and the path rules of the installer stated by
+// character. A lead byte with nothing after it is a (cut) character.
+struct CodePageModel {
+  unsigned number = 1252;
+
+  bool Lead(unsigned char byte) const {
+    if (number == 932) return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+    if (number == 936 || number == 949 || number == 950) return byte >= 0x81 && byte <= 0xFE;
+    return false;
+  }
+  size_t Next(const std::string& text, size_t at) const {
+    return Lead(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? at + 2 : at + 1;
+  }
+  size_t LastCharAt(const std::string& text) const {
+    size_t last = 0;
+    for (size_t at = 0; at < text.size(); at = Next(text, at)) last = at;
+    return last;
+  }
+  bool EndsWithBackslash(const std::string& text) const {
+    return !text.empty() && text.back() == '\\' && LastCharAt(text) == text.size() - 1;
+  }
+  bool EndsInsideChar(const std::string& text) const {
+    return !text.empty() && LastCharAt(text) == text.size() - 1 && Lead(static_cast<unsigned char>(text.back()));
+  }
+  // Whether the first `count` bytes of `text` end between two characters.
+  bool CutsBetweenChars(const std::string& text, size_t count) const {
+    size_t at = 0;
+    while (at < count) at = Next(text, at);
+    return at == count;
+  }
+  // The text with a backslash added, unless it ends with one; false, with
+  // the text as it was, when the backslash does not fit in 259 bytes or
+  // would become the second byte of a cut character.
+  bool AddBackslash(std::string* text) const {
+    if (EndsWithBackslash(*text)) return true;
+    if (text->size() + 1 > MAX_PATH - 1 || EndsInsideChar(*text)) return false;
+    *text += '\\';
+    return true;
+  }
+  // Up one folder: the text up to the last backslash before its last
+  // character and after its first; unchanged when there is none.
+  std::string Parent(const std::string& folder) const {
+    size_t last = LastCharAt(folder);
+    size_t cut = 0;
+    for (size_t at = folder.empty() ? 0 : Next(folder, 0); at < last; at = Next(folder, at))
+      if (folder[at] == '\\') cut = at + 1;
+    return cut == 0 ? folder : folder.substr(0, cut);
+  }
+};
+
+// The code pages an input runs under: the Western one, and two whose second
+// bytes may be a backslash.
+inline unsigned PickCodePage(FuzzedDataProvider& in) {
+  static const unsigned kCodePages[] = {1252, 932, 950};
+  return kCodePages[in.ConsumeIntegralInRange<size_t>(0, 2)];
+}
+
+// A name of double-byte characters of the code page (and a few ASCII ones)
+// whose second bytes are a backslash, '|' or an ASCII letter, the bytes a
+// path reader must not take for characters of their own; under 1252 the
+// same bytes are single characters.
+inline std::string DoubleByteName(FuzzedDataProvider& in, unsigned codePage) {
+  static const char* const k932[] = {"\x95\x5C", "\x83\x5C", "\x94\x5C", "\x8F\x5C", "\x83\x7C", "\x83\x41", "\x83\x74"};
+  static const char* const k950[] = {"\xB3\x5C", "\xA5\x5C", "\xA4\x7C", "\xA4\x61"};
+  std::string name;
+  size_t count = in.ConsumeIntegralInRange<size_t>(1, 4);
+  for (size_t i = 0; i < count; ++i) {
+    if (in.ConsumeIntegralInRange(0, 3) == 0) {
+      name += static_cast<char>('A' + in.ConsumeIntegralInRange(0, 25));
+    } else if (codePage == 950) {
+      name += k950[in.ConsumeIntegralInRange<size_t>(0, 3)];
+    } else {
+      name += k932[in.ConsumeIntegralInRange<size_t>(0, 6)];
+    }
+  }
+  return name;
 }
 
 // The Windows form of a relative host path ("a/b" -> "a\b").
