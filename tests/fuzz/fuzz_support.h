@@ -26,7 +26,6 @@
 #include "sim_files.h"
 #include "sim_registry.h"
 
-
 namespace qfuzz {
 
 // One input of an installer target: each target defines it, and
