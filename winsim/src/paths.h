@@ -30,7 +30,7 @@ DWORD ParseWinPath(const std::string& text, WinPath* out);
 // Takes a search pattern apart into the folder it searches and the mask for
 // the last name ("*.*", "?ub"). Returns 0, or the error FindFirstFileA gives
 // for the text itself.
-DWORD ParseSearchPattern(const std::string& text, WinPath* folder, std::string* mask);
+DWORD ParseSearchPattern(const std::string& pattern, WinPath* folder, std::string* mask);
 
 // Whether a text names a drive's root ("C:\", "c:", "C:/"); *letter is then
 // its drive letter.
