@@ -7,7 +7,7 @@ source "$(dirname "$0")/apt_sources.sh"
 
 need_packages=(cmake make g++ git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy cppcheck
   shellcheck pyflakes3 python3-mido python3-matplotlib fluidsynth timgm6mb-soundfont
-  mingw-w64 xvfb xauth wine wine32:i386 clang libclang-rt-14-dev)
+  mingw-w64 xvfb xauth wine wine32:i386 clang libclang-rt-14-dev locales)
 
 say() { echo "setup: $*"; }
 
@@ -92,6 +92,16 @@ if ! "$probe" 2>/dev/null; then
   "$probe" || { echo "setup: 32-bit programs still cannot run" >&2; rm -f "$probe"; exit 1; }
 fi
 rm -f "$probe"
+
+# The East Asian scenarios run Wine under these locales, which give it the
+# ANSI code pages 932, 936, 949 and 950. A locale that is not generated
+# silently gives 1252 (each such scenario checks the code page it got).
+for loc in ja_JP zh_CN ko_KR zh_TW; do
+  if ! locale -a 2>/dev/null | grep -qx "$loc.utf8"; then
+    say "generating the locale $loc.UTF-8"
+    localedef -i "$loc" -f UTF-8 "$loc.UTF-8"
+  fi
+done
 
 # The Wine runs play an ordinary user (tests/wine/wineprefix.py): Wine running
 # as root overwrites read-only files and passes every other permission check

@@ -3,8 +3,45 @@
 #include <algorithm>
 #include <dirent.h>
 #include <fstream>
+#include <iconv.h>
+#include <windows.h>
 
 namespace qtest {
+namespace {
+
+// A UTF-8 text in a Windows code page; false when a character has no place
+// in it (or the text is no UTF-8).
+bool ToCodePage(const std::string& utf8, unsigned codePage, std::string* out) {
+  iconv_t convert = iconv_open(("CP" + std::to_string(codePage)).c_str(), "UTF-8");
+  if (convert == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string in = utf8;
+  out->assign(in.size() * 2 + 1, '\0');
+  char* from = in.data();
+  char* to = out->data();
+  size_t fromLeft = in.size();
+  size_t toLeft = out->size();
+  bool ok = iconv(convert, &from, &fromLeft, &to, &toLeft) != static_cast<size_t>(-1);
+  iconv_close(convert);
+  out->resize(out->size() - toLeft);
+  return ok;
+}
+
+// Puts every field into the code page a "codepage" line names.
+void ConvertFields(Scenario* scenario) {
+  for (const auto& line : scenario->lines)
+    if (line.fields[0] == "codepage" && line.fields.size() == 2) scenario->codePage = static_cast<unsigned>(std::stoul("0" + line.fields[1]));
+  for (auto& line : scenario->lines) {
+    for (auto& field : line.fields) {
+      std::string converted;
+      if (!ToCodePage(field, scenario->codePage, &converted) && scenario->error.empty())
+        scenario->error = "line " + std::to_string(line.number) + " has no place in code page " +
+                          std::to_string(scenario->codePage);
+      field = converted;
+    }
+  }
+}
+
+}  // namespace
 
 Scenario ReadScenario(const std::string& path) {
   Scenario scenario;
@@ -25,6 +62,7 @@ Scenario ReadScenario(const std::string& path) {
     }
     scenario.lines.push_back(line);
   }
+  ConvertFields(&scenario);
   return scenario;
 }
 
@@ -48,6 +86,8 @@ std::string Unescape(const std::string& text) {
       out += text[i + 1] == 'n' ? '\n' : '\r';
       ++i;
     } else {
+      // A double-byte character whose second byte is a backslash escapes nothing.
+      if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size()) out += text[i++];
       out += text[i];
     }
   }

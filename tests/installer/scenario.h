@@ -15,16 +15,21 @@ struct ScenarioLine {
 
 struct Scenario {
   std::string name;
+  unsigned codePage = 1252;  // the machine's ANSI code page (a "codepage" line)
   std::vector<ScenarioLine> lines;
+  std::string error;  // why the file could not be read as written, or ""
 };
 
-// Reads one scenario file; comment and blank lines are dropped.
+// Reads one scenario file; comment and blank lines are dropped. The file is
+// UTF-8; every field is handed over in the scenario's code page, as the
+// program reads and writes its texts.
 Scenario ReadScenario(const std::string& path);
 // Every *.scn file of a folder, in name order.
 std::vector<std::string> ScenarioFiles(const std::string& folder);
 
 // "\n" in a scenario text stands for a line-feed, "\r" for a carriage
-// return; EscapeText (escape_text.h) writes a text so.
+// return; EscapeText (escape_text.h) writes a text so. Read by character in
+// the machine's code page.
 std::string Unescape(const std::string& text);
 
 }  // namespace qtest

@@ -89,6 +89,12 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
       std::string host = HostOfNew(f[1]);
       fs::create_directories(fs::path(host).parent_path());
       std::ofstream(host, std::ios::binary) << Unescape(f[2]);
+    } else if (f[0] == "move" && f.size() == 3) {
+      std::string target = HostOfNew(f[2]);
+      fs::create_directories(fs::path(target).parent_path());
+      fs::rename(winsim::HostPathOf(f[1]), target);
+    } else if (f[0] == "codepage" && f.size() == 2) {
+      // Set before the machine was laid out (RunsAsDescribed).
     } else if (f[0] == "remove" && f.size() == 2) {
       EXPECT_TRUE(fs::remove(winsim::HostPathOf(f[1]))) << f[1];
     } else if (f[0] == "readonly" && f.size() == 2) {
@@ -132,12 +138,16 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
   }
 
   // The host path for a file that may not exist yet: its drive's folder
-  // joined with the rest of the path.
+  // joined with the rest of the path, whose names lie on the host as the
+  // code page's bytes. Read by character: a trail byte may be a backslash.
   static std::string HostOfNew(const std::string& windowsPath) {
-    std::string root = winsim::HostPathOf(windowsPath.substr(0, 3));
-    std::string rest = windowsPath.substr(3);
-    std::replace(rest.begin(), rest.end(), '\\', '/');
-    return root + "/" + rest;
+    std::string host = winsim::HostPathOf(windowsPath.substr(0, 3)) + "/";
+    for (size_t i = 3; i < windowsPath.size(); ++i) {
+      bool pair = IsDBCSLeadByte(static_cast<BYTE>(windowsPath[i])) && i + 1 < windowsPath.size();
+      host += windowsPath[i] == '\\' ? '/' : windowsPath[i];
+      if (pair) host += windowsPath[++i];
+    }
+    return host;
   }
 
   // Sets the user up to act as the scenario says and to write down what was
@@ -225,6 +235,9 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
 TEST_P(ScenarioTest, RunsAsDescribed) {
   Scenario scenario = ReadScenario(GetParam());
   ASSERT_FALSE(scenario.lines.empty()) << GetParam();
+  ASSERT_EQ(scenario.error, "") << GetParam();
+  // The code page comes first: the machine's names are read in it.
+  winsim::SetCodePage(scenario.codePage);
   // The scenario describes the whole machine: nothing of the typical one stays.
   ClearDrives();
   MapScenarioDrive('C', winsim::kDriveFixed, "system");

@@ -34,7 +34,7 @@ DEADLINE_MS = 240000
 
 def read_scenario(path):
     lines = []
-    with open(path, encoding="latin-1") as f:
+    with open(path, encoding="utf-8") as f:
         for number, text in enumerate(f, 1):
             text = text.rstrip("\r\n")
             if text and not text.startswith("#"):
@@ -51,6 +51,7 @@ class Machine:
 
     def __init__(self, prefix, work, standin_setup):
         self.prefix = prefix
+        self.codepage = 1252  # what the program's texts and files are written in
         self.work = work
         self.standin_setup = standin_setup
         self.drives = {"c": prefix.drive_c()}
@@ -103,14 +104,14 @@ class Machine:
         record = os.path.join(self.prefix.drive_c(), "qt-started.txt")
         if not os.path.exists(record):
             return []
-        with open(record, encoding="latin-1") as f:
+        with open(record, encoding=wineprefix.encoding(self.codepage), errors="replace") as f:
             return ["started\t" + line.rstrip("\r\n") for line in f if line.strip()]
 
     def content(self, windows_path):
         path = self.host_path(windows_path)
         if not os.path.exists(path):
             return "(missing)"
-        with open(path, encoding="latin-1", newline="") as f:
+        with open(path, encoding=wineprefix.encoding(self.codepage), errors="replace", newline="") as f:
             return f.read().replace("\r", "\\r").replace("\n", "\\n")
 
     def attributes(self, windows_path):
@@ -136,10 +137,16 @@ def prepare(lines, machine):
     """Applies the machine lines; returns (robot script, expected transcript,
     expected starts, outcome lines, the reason of a known gap under Wine or "")."""
     script, expected, starts, outcomes, gap = [], [], [], [], ""
+    # The code page first: the texts of every other line are written in it.
+    for number, f in lines:
+        if f[0] == "codepage" and len(f) == 2 and f[1].isdigit() and int(f[1]) in wineprefix.LOCALES:
+            machine.codepage = int(f[1])
     for number, f in lines:
         verb = f[0]
         if known_gaps.gap_of(f) is not None:
             gap = known_gaps.gap_of(f) or gap
+        elif verb == "codepage" and len(f) == 2 and f[1] == str(machine.codepage):
+            pass
         elif verb == "version" and len(f) == 2:
             machine.prefix.set_version("InstallQTonal.exe", f[1])
         elif verb == "drive" and len(f) == 4:
@@ -147,8 +154,12 @@ def prepare(lines, machine):
         elif verb == "put" and len(f) == 3:
             path = machine.host_path(f[1])
             os.makedirs(os.path.dirname(path), exist_ok=True)
-            with open(path, "w", encoding="latin-1", newline="") as out:
+            with open(path, "w", encoding=wineprefix.encoding(machine.codepage), newline="") as out:
                 out.write(unescape(f[2]))
+        elif verb == "move" and len(f) == 3:
+            target = machine.host_path(f[2])
+            os.makedirs(os.path.dirname(target), exist_ok=True)
+            os.rename(machine.host_path(f[1]), target)
         elif verb == "remove" and len(f) == 2:
             os.remove(machine.host_path(f[1]))
         elif verb == "readonly" and len(f) == 2:
@@ -218,7 +229,7 @@ def run_one(path, build, template, work, pictures, show_transcript=False):
     script, expected, starts, outcomes, gap = prepare(read_scenario(path), machine)
     qt = prefix.install_programs([os.path.join(build, "installer", "InstallQTonal.exe"),
                                   os.path.join(build, "tests", "wine", "robot", "robot.exe")])
-    transcript = prefix.run_robot(script, "InstallQTonal.exe", DEADLINE_MS)
+    transcript = prefix.run_robot(script, "InstallQTonal.exe", DEADLINE_MS, codepage=machine.codepage)
     expected += starts
     transcript += machine.started()
     for f in outcomes:

@@ -119,6 +119,20 @@ def time_scale():
         return 1
 
 
+# The locale that gives Wine each ANSI code page. Host file names are UTF-8
+# under all of them.
+LOCALES = {1252: "C.UTF-8", 932: "ja_JP.UTF-8", 936: "zh_CN.UTF-8", 949: "ko_KR.UTF-8", 950: "zh_TW.UTF-8"}
+
+
+def locale_env(codepage):
+    return {"LANG": LOCALES[codepage], "LC_ALL": LOCALES[codepage]}
+
+
+def encoding(codepage):
+    """Python's name for a Windows code page."""
+    return "cp%d" % codepage
+
+
 def reg_quote(text):
     return text.replace("\\", "\\\\").replace('"', '\\"')
 
@@ -217,22 +231,32 @@ class Prefix:
         finally:
             stop_server(self.path)
 
-    def run_robot(self, script, program, deadline_ms, folder=PROGRAMS, extra_args=(), env=None, timeout=None):
-        """Runs PROGRAM beside the UI robot; returns the robot's transcript
-        lines. TIMEOUT (seconds) ends everything; by default a minute after
+    def run_robot(self, script, program, deadline_ms, folder=PROGRAMS, extra_args=(), env=None, timeout=None,
+                  codepage=1252):
+        """Runs PROGRAM beside the UI robot under the locale of CODEPAGE;
+        returns the robot's transcript lines. The robot's first line, the
+        code page it found, is checked and dropped; when it is not CODEPAGE
+        it stays as "codepage FOUND, expected CODEPAGE", so that the run
+        fails. TIMEOUT (seconds) ends everything; by default a minute after
         the robot's deadline."""
         work = self.drive_c(*folder.split("/"))
-        with open(os.path.join(work, "script.txt"), "w", encoding="latin-1", newline="\r\n") as f:
+        with open(os.path.join(work, "script.txt"), "w", encoding=encoding(codepage), newline="\r\n") as f:
             f.write("".join(line + "\n" for line in script))
         transcript = os.path.join(work, "transcript.txt")
         if os.path.exists(transcript):
             os.remove(transcript)
+        env = dict(env or {}, **locale_env(codepage))
         rc = self.run(["C:\\%s\\robot.exe" % folder.replace("/", "\\"), "script.txt", "transcript.txt", str(deadline_ms), program]
                       + list(extra_args), cwd=work, timeout=timeout or deadline_ms / 1000 + 60, env=env)
         lines = []
         if os.path.exists(transcript):
-            with open(transcript, encoding="latin-1") as f:
+            with open(transcript, encoding=encoding(codepage), errors="replace") as f:
                 lines = [l.rstrip("\r\n") for l in f if l.strip()]
+        wanted = "codepage\t%d" % codepage
+        if lines and lines[0] == wanted:
+            lines.pop(0)
+        else:
+            lines.insert(0, "%s, expected %d" % (lines.pop(0) if lines else "codepage\tnone", codepage))
         if rc is None:
             lines.append("robot\ttimed out")
         return lines

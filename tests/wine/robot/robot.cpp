@@ -12,6 +12,7 @@
 //   press   OK|CANCEL     press a button of the folder dialog
 //   shot    FILE.bmp      save the folder dialog's window as a bitmap
 // Transcript lines, tab-separated:
+//   codepage N           always first: the ANSI code page of the run (GetACP)
 //   box     CAPTION  TEXT  BUTTONS  ANSWER
 //   dialog  CAPTION  FIELD  SELECTION  LINE|LINE|...
 //   unexpected  WHAT     a window the script did not foresee (the program is ended)
@@ -314,6 +315,11 @@ int main(int argc, char** argv) {
   sTranscript = fopen(argv[2], "w");
   if (sTranscript == NULL) return 2;
   sDeadline = GetTickCount() + static_cast<DWORD>(atol(argv[3]));
+  // Every text below is in this code page; a run that expected another one
+  // (a locale that was not there) must see so.
+  char codePage[32];
+  snprintf(codePage, sizeof codePage, "codepage\t%u", GetACP());
+  Write(codePage);
 
   std::string command = Quote(argv[4]);
   for (int i = 5; i < argc; ++i) command += " " + Quote(argv[i]);
