@@ -74,51 +74,8 @@ TEST_F(SourceDirDlgTest, DriveLinesFollowTheDriveListOrder) {
   });
 }
 
-TEST_F(SourceDirDlgTest, EnteringAFolderListsItWithLineZeroSelected) {
-  Show([](DialogUser& user) {
-    user.SelectText("[AUDIO]");
-    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]", "[DRIVERS]"}, 0, "C:\\AUDIO\\");
-    user.SelectText("[DRIVERS]");
-    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]"}, 0, "C:\\AUDIO\\DRIVERS\\");
-    user.PressOK();
-  });
-  EXPECT_EQ(path_, "C:\\AUDIO\\DRIVERS\\");
-}
-
-TEST_F(SourceDirDlgTest, DotDotGoesUpOneFolderAtATimeToTheRoot) {
-  Show([](DialogUser& user) {
-    user.SelectText("[AUDIO]");
-    user.SelectText("[DRIVERS]");
-    user.SelectText("[..]");
-    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]", "[DRIVERS]"}, 0, "C:\\AUDIO\\");
-    user.SelectText("[..]");
-    ExpectView(user, kRootOfC, 0, "C:\\");
-    user.PressOK();
-  });
-  EXPECT_EQ(path_, "C:\\");
-}
-
-TEST_F(SourceDirDlgTest, DotChangesNothing) {
-  Show([](DialogUser& user) {
-    user.SelectText("[AUDIO]");
-    user.Select(2);  // [.]
-    // The click moved the selection; the dialog itself changed nothing.
-    ExpectView(user, {"[C:]", "[D:]", "[.]", "[..]", "[DRIVERS]"}, 2, "C:\\AUDIO\\");
-    user.PressOK();
-  });
-  EXPECT_EQ(path_, "C:\\AUDIO\\");
-}
-
-TEST_F(SourceDirDlgTest, DriveWithoutADiscShowsOnlyTheDriveLines) {
-  Show([](DialogUser& user) {
-    user.SelectText("[D:]");
-    ExpectView(user, {"[C:]", "[D:]"}, 0, "D:\\");
-    // Line 0 is [C:] now: a click on it goes back to C:.
-    user.Select(0);
-    ExpectView(user, kRootOfC, 0, "C:\\");
-    user.PressCancel();
-  });
-}
+// Entering folders, "." and ".." and a drive with no disc are run as the
+// scenario dialog_navigation_up, here and under Wine.
 
 TEST_F(SourceDirDlgTest, HiddenFoldersAreListedAndFilesAreNot) {
   HostFolder("c/.store");
