@@ -28,8 +28,14 @@ bool ToCodePage(const std::string& utf8, unsigned codePage, std::string* out) {
 
 // Puts every field into the code page a "codepage" line names.
 void ConvertFields(Scenario* scenario) {
-  for (const auto& line : scenario->lines)
-    if (line.fields[0] == "codepage" && line.fields.size() == 2) scenario->codePage = static_cast<unsigned>(std::stoul("0" + line.fields[1]));
+  for (const auto& line : scenario->lines) {
+    if (line.fields[0] != "codepage" || line.fields.size() != 2) continue;
+    const std::string& number = line.fields[1];
+    // Anything but a short number names no code page (0), which iconv refuses.
+    bool digits = !number.empty() && number.size() <= 5 &&
+                  number.find_first_not_of("0123456789") == std::string::npos;
+    scenario->codePage = digits ? static_cast<unsigned>(std::stoul(number)) : 0;
+  }
   for (auto& line : scenario->lines) {
     for (auto& field : line.fields) {
       std::string converted;

@@ -14,6 +14,7 @@
 #include "known_gap.h"
 #include "scenario.h"
 #include "sim_process.h"
+#include "temp_folder.h"
 
 #ifndef QT_SCENARIO_DIR
 #error "QT_SCENARIO_DIR must name the folder of the scenario files"
@@ -265,6 +266,26 @@ TEST_P(ScenarioTest, RunsAsDescribed) {
   std::optional<KnownGap> gap;
   if (!gap_.empty()) gap.emplace(scenario.name + ": " + gap_, __FILE__, __LINE__);
   EXPECT_EQ(seen_, expected_);
+}
+
+// A scenario the runners cannot read as written says why instead of
+// running under another code page.
+TEST(ScenarioReaderTest, TextsWithNoPlaceInTheCodePageAreRefused) {
+  TempFolder folder("qtonal-scenario");
+  const char* const texts[] = {
+      "codepage\t99999999999999999999\n",  // no code page, and too long a number
+      "codepage\t93x\n",
+      "codepage\t1252\nput\tD:\\\xE8\xA1\xA8\tx\n",   // 表 has no place in 1252
+      "codepage\t932\nput\tD:\\\xE8\xA1\tx\n",        // not UTF-8
+  };
+  for (const char* text : texts) {
+    std::ofstream(folder.path() + "/a.scn", std::ios::binary) << text;
+    EXPECT_NE(ReadScenario(folder.path() + "/a.scn").error, "") << text;
+  }
+  std::ofstream(folder.path() + "/a.scn", std::ios::binary) << "codepage\t932\nput\tD:\\\xE8\xA1\xA8\tx\n";
+  Scenario read = ReadScenario(folder.path() + "/a.scn");
+  EXPECT_EQ(read.error, "");
+  EXPECT_EQ(read.lines[1].fields[1], "D:\\\x95\x5C");
 }
 
 std::string TestName(const ::testing::TestParamInfo<std::string>& info) {
