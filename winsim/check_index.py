@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Checks that winsim/README.md still indexes what winsim provides.
 
-    check_index.py [WINSIM_DIR]
+    check_index.py WINSIM_DIR BUILD_DIR
 
 - every function declared in include/ ("WINAPI Name(") has a row in the
   index, whose first cell is `Name`, and no row names a function that is no
@@ -13,13 +13,15 @@
 - every piece of evidence the page cites exists (paths are looked up in
   winsim/, then at the top of the checkout, and a bare file name anywhere in
   it; `*` is a wildcard that must match at least once):
-    `Suite.Name`, `Suite.*`, `Suite`, `Prefix/Suite.Name`  a GoogleTest test
-        (TEST, TEST_F, TEST_P), a suite, or a parameterised instantiation
-        (INSTANTIATE_TEST_SUITE_P) in tests/; a suite's name ends in "Test"
+    `Suite.Name`, `Suite.*`, `Suite`, `Prefix/Suite.Name`  a GoogleTest test,
+        a suite, or a parameterised instantiation that the build BUILD_DIR
+        runs (its ctest list, where every GoogleTest case is a test of its
+        own): a test written in a file that no target compiles is no
+        evidence; a suite's name ends in "Test"
     scenario(s) `a`, `b` and `c`  installer scenarios tests/scenarios/NAME.scn;
         with "emulator" before it, tests/wine/emulator_scenarios/NAME.scn; a
         remark in brackets may follow a name
-    test(s) `name`  a ctest name that a CMakeLists.txt of the checkout spells
+    test(s) `name`  a ctest of the build BUILD_DIR
     `dir/`, `dir/file.ext`, `file.ext`  a folder or a project file (.cpp, .h,
         .py, .md, .scn, .sh, .txt, .json, .cmake, .expected)
     `file_probe.expected` line(s) 8, 9–10 and 12  answer lines of the file
@@ -30,8 +32,10 @@ Prints each disagreement and exits 1 when there is any.
 """
 import fnmatch
 import glob
+import json
 import os
 import re
+import subprocess
 import sys
 
 PROJECT_FILE = re.compile(r"^[\w.*-]+(/[\w.*-]*)*$")
@@ -42,6 +46,8 @@ SCENARIO_LIST = re.compile(r"\b(emulator )?(?:Wine )?scenarios? ((?:`[^`]+`(?: \
 CTEST_NAME = re.compile(r"\btests? `([a-z]\w*\*?)`")
 PROBE_LINES = re.compile(r"`file_probe\.expected` lines? (\d+(?:–\d+)?(?:(?:, | and )\d+(?:–\d+)?)*)")
 SKIPPED_FOLDERS = {".git", "build", "out", "corpus"}
+# Prefix/Suite.Name/Param, whatever the parameter's name holds.
+BUILT_GTEST = re.compile(r"^(?:(\w+)/)?(\w+)\.(\w+)(?:/|$)")
 
 
 def declared_functions(include_dir):
@@ -71,26 +77,27 @@ def fault_points(faults_cpp):
     return re.findall(r'"([^"]+)"', table.group(1)) if table else []
 
 
-class Checkout:
-    """What the evidence can name: the checkout's files, its GoogleTest
-    tests, its ctest names and the file probe's stored answers."""
+def built_tests(build):
+    """The names of every test the build BUILD runs, as ctest lists them."""
+    listing = subprocess.run(["ctest", "--show-only=json-v1"], cwd=build, capture_output=True, text=True)
+    if listing.returncode != 0:
+        sys.exit("winsim index: no ctest list in %s: %s" % (build, listing.stderr.strip()))
+    return {test["name"] for test in json.loads(listing.stdout).get("tests", [])}
 
-    def __init__(self, winsim):
+
+class Checkout:
+    """What the evidence can name: the checkout's files, the tests its
+    build runs and the file probe's stored answers."""
+
+    def __init__(self, winsim, tests):
         self.winsim = winsim
         self.top = os.path.dirname(winsim)
         self.files = []
         for folder, subfolders, files in os.walk(self.top):
             subfolders[:] = [d for d in subfolders if d not in SKIPPED_FOLDERS]
             self.files += [os.path.relpath(os.path.join(folder, f), self.top) for f in files]
-        self.tests, self.instances, cmake = set(), set(), ""
-        for path in self.files:
-            if path.startswith("tests" + os.sep) and path.endswith(".cpp"):
-                text = read(os.path.join(self.top, path))
-                self.tests.update(re.findall(r"\bTEST(?:_F|_P)?\s*\(\s*(\w+)\s*,\s*(\w+)\s*\)", text))
-                self.instances.update(re.findall(r"\bINSTANTIATE_TEST_SUITE_P\s*\(\s*(\w+)\s*,\s*(\w+)", text))
-            elif os.path.basename(path) == "CMakeLists.txt":
-                cmake += read(os.path.join(self.top, path))
-        self.ctest_words = set(re.findall(r"[\w/]+", cmake))
+        self.ctests = set(tests)
+        self.tests = {m.groups() for m in map(BUILT_GTEST.match, tests) if m}
         probe = os.path.join(self.top, "tests", "wine", "probes", "file_probe.expected")
         self.probe = read(probe).split("\n") if os.path.exists(probe) else []
 
@@ -103,17 +110,14 @@ class Checkout:
         return "/" not in cited and any(fnmatch.fnmatch(os.path.basename(f), cited) for f in self.files)
 
     def has_test(self, prefix, suite, name):
-        if prefix and (prefix, suite) not in self.instances:
-            return False
-        return any(s == suite and name in (None, "*", n) for s, n in self.tests)
+        return any(s == suite and prefix in (None, p) and name in (None, "*", n) for p, s, n in self.tests)
 
     def has_scenario(self, emulator, name):
         folder = ("tests", "wine", "emulator_scenarios") if emulator else ("tests", "scenarios")
         return bool(glob.glob(os.path.join(self.top, *folder, name + ".scn")))
 
     def has_ctest(self, name):
-        return any(fnmatch.fnmatch(word, name) or word.startswith(name.rstrip("*")) for word in self.ctest_words) \
-            if name.endswith("*") else name in self.ctest_words
+        return any(fnmatch.fnmatch(test, name) for test in self.ctests)
 
     def probe_line_problem(self, number, function):
         """Why line NUMBER of the stored probe answers cannot be cited (in
@@ -158,7 +162,7 @@ def evidence_problems(readme, checkout):
         for name in CTEST_NAME.findall(line):
             scenarios.add(name)
             if not checkout.has_ctest(name):
-                problems.append(where + "no ctest %s in a CMakeLists.txt" % name)
+                problems.append(where + "no ctest %s in the build" % name)
         for match in PROBE_LINES.finditer(line):
             for cited in line_numbers(match.group(1)):
                 problem = checkout.probe_line_problem(cited, function)
@@ -170,7 +174,7 @@ def evidence_problems(readme, checkout):
             test = GTEST_NAME.match(token)
             if test:
                 if not checkout.has_test(*test.groups()):
-                    problems.append(where + "no test %s in tests/" % token)
+                    problems.append(where + "no test %s in the build's tests" % token)
             elif token not in scenarios and PROJECT_FILE.match(token) and (
                     "/" in token or token.endswith(PROJECT_EXTENSIONS)):
                 if not checkout.has_path(token):
@@ -178,8 +182,9 @@ def evidence_problems(readme, checkout):
     return problems
 
 
-def check(root, readme):
-    """The disagreements between the page README and the winsim folder ROOT."""
+def check(root, readme, tests):
+    """The disagreements between the page README and the winsim folder ROOT,
+    whose build runs the tests named TESTS."""
     faults_cpp = read(os.path.join(root, "src", "faults.cpp"))
     problems = []
 
@@ -220,12 +225,14 @@ def check(root, readme):
         elif not gaps.rstrip().endswith("Known gaps: %s." % stated[0]):
             problems.append('"Known gaps: N." is not the last line')
 
-    return problems + evidence_problems(readme, Checkout(root))
+    return problems + evidence_problems(readme, Checkout(root, tests))
 
 
 def main():
-    root = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__)))
-    problems = check(root, read(os.path.join(root, "README.md")))
+    if len(sys.argv) != 3:
+        sys.exit(__doc__)
+    root = os.path.abspath(sys.argv[1])
+    problems = check(root, read(os.path.join(root, "README.md")), built_tests(sys.argv[2]))
     declared = declared_functions(os.path.join(root, "include"))
     points = fault_points(read(os.path.join(root, "src", "faults.cpp")))
     for problem in problems:
