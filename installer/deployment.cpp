@@ -41,11 +41,9 @@ BOOL CopyOverwriting(LPCSTR from, LPCSTR to) {
   return FALSE;
 }
 
-}  // namespace
-
+// Copies every file of `sourceFolder` into `destinationFolder` under the
+// same name; both end with a backslash.
 void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally) {
-  CopyTally ignored = {0, 0, 0};
-  if (tally == NULL) tally = &ignored;
 
   char pattern[MAX_PATH];
   if (!PathTextCopy(pattern, sourceFolder) || !PathTextAppend(pattern, "*.*")) return;
@@ -71,7 +69,12 @@ void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* t
   FindClose(search);
 }
 
+}  // namespace
+
 void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally) {
+  CopyTally ignored = {0, 0, 0};
+  if (tally == NULL) tally = &ignored;
+
   // A folder that already exists is fine; other failures show up as copies
   // that fail.
   CreateDirectoryA(kRootFolder, NULL);

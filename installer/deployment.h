@@ -16,27 +16,18 @@
 
 #include "os_kind.h"
 
-// What the copies did, for whoever wants to know; the run itself does not
-// look at it. `skipped` counts files whose source or destination path would
-// not fit in MAX_PATH: they are not attempted.
+// What the copies did. `skipped` counts files whose source or destination
+// path would not fit in MAX_PATH: they are not attempted.
 struct CopyTally {
   int copied;
   int failed;
   int skipped;
 };
 
-// Copies every file of `sourceFolder`, in search order, into
-// `destinationFolder` under the same name, overwriting what is there. Both
-// folders end with a backslash. Subfolders are not entered; hidden, system
-// and read-only files are copied like any other. A read-only, hidden or
-// system file left at the destination is made FILE_ATTRIBUTE_NORMAL just
-// before it is overwritten, since Windows refuses to overwrite a read-only
-// one and NT a hidden or system one (the copy then takes the source's
-// attributes; a copy that fails gives the old file its attributes back).
-// `tally` may be NULL.
-void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally);
-
 // Phase G: creates the tree and copies the DOS drivers, the DOS applications
-// and the Windows driver set of this Windows. `driversFolder` ends with a
-// backslash and is not changed. `tally` may be NULL.
+// and the Windows driver set of this Windows. Each folder's files are copied
+// in search order under the same names, overwriting what is there;
+// subfolders are not entered, and hidden, system and read-only files are
+// copied like any other. `driversFolder` ends with a backslash and is not
+// changed. `tally` may be NULL.
 void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally);

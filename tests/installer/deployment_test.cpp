@@ -161,48 +161,6 @@ TEST_F(DeploymentTest, MissingDosFoldersCopyNothingAndTheRunGoesOn) {
   EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
 }
 
-// A second run overwrites every copy and leaves no second copy of anything,
-// also when the media's files are read-only as on a CD: Windows refuses to
-// overwrite a read-only file, so without care the second run would keep the
-// first run's files.
-TEST_F(DeploymentTest, SecondRunOverwritesReadOnlyCopiesAndCreatesNoDuplicates) {
-  const char* const media[] = {"d/DRIVERS/Dosdrv/QTDOS.SYS", "d/DRIVERS/Dosdrv/DOSAPP/QTMIX.EXE",
-                               "d/DRIVERS/W95-98/drv/QTONAL.VXD"};
-  for (const char* file : media) {
-    WriteMediaFile(file, "first");
-    MakeReadOnly(file);
-  }
-  EXPECT_EQ(RunInstaller(), 0);
-  std::vector<std::string> firstTree = Tree("c/Q-Tonal");
-  EXPECT_TRUE(winsim::AttributeChanges().empty());  // nothing to make writable yet
-
-  // A newer disc: the same names with new bytes.
-  for (const char* file : media) {
-    fs::permissions(fs::path(root_) / file, fs::perms::owner_write, fs::perm_options::add);
-    WriteMediaFile(file, "second");
-    MakeReadOnly(file);
-  }
-  winsim::Reset();  // a new process on the same machine: records and counts start again
-  winsim::LoadProgramResources(QT_INSTALLER_RES);
-  winsim::MapDrive('C', winsim::kDriveFixed, HostFolder("c"));
-  winsim::MapDrive('D', winsim::kDriveCdrom, HostFolder("d"));
-  DevicePresent();
-  EXPECT_EQ(RunInstaller(), 0);
-
-  EXPECT_EQ(Tree("c/Q-Tonal"), firstTree);
-  EXPECT_EQ(Content("c/Q-Tonal/DOS/QTDOS.SYS"), "second");
-  EXPECT_EQ(Content("c/Q-Tonal/DOS/DOSAPP/QTMIX.EXE"), "second");
-  EXPECT_EQ(Content("c/Q-Tonal/W95-98/QTONAL.VXD"), "second");
-  ASSERT_EQ(winsim::FileCopies().size(), 3u);
-  for (const auto& copy : winsim::FileCopies()) EXPECT_TRUE(copy.copied) << copy.to << " error " << copy.error;
-  // Each copy was made FILE_ATTRIBUTE_NORMAL just before it was overwritten,
-  // and took the read-only attribute back from its source.
-  ASSERT_EQ(winsim::AttributeChanges().size(), 3u);
-  EXPECT_EQ(winsim::AttributeChanges()[0].path, "C:\\Q-Tonal\\DOS\\QTDOS.SYS");
-  EXPECT_EQ(winsim::AttributeChanges()[0].attributes, static_cast<uint32_t>(FILE_ATTRIBUTE_NORMAL));
-  EXPECT_TRUE(IsReadOnly("Q-Tonal\\W95-98\\QTONAL.VXD"));
-}
-
 // A copy that fails over a read-only copy of an earlier run leaves the old
 // file, and gives it back the read-only attribute that was taken away for
 // the copy. Copies of earlier runs: QTDOS.SYS and QTSB.COM, both read-only.
@@ -217,18 +175,19 @@ class FailedOverwriteTest : public DeploymentTest {
     }
   }
 
-  CopyTally CopyDosDrivers() {
+  // Phase G alone; DOSAPP\ and W95-98\drv\ hold one file each.
+  static CopyTally Deploy() {
     CopyTally tally = {0, 0, 0};
-    CopyFolderFiles("D:\\DRIVERS\\Dosdrv\\", "C:\\Q-Tonal\\DOS\\", &tally);
+    DeployDrivers("D:\\DRIVERS\\", OsKind{0, 1, 0}, &tally);
     return tally;
   }
 };
 
 TEST_F(FailedOverwriteTest, RefusedCopyKeepsTheOldFileReadOnly) {
   winsim::InjectFault("CopyFileA", 1, ERROR_NOT_READY);
-  CopyTally tally = CopyDosDrivers();
+  CopyTally tally = Deploy();
   EXPECT_EQ(tally.failed, 1);
-  EXPECT_EQ(tally.copied, 1);
+  EXPECT_EQ(tally.copied, 3);
   EXPECT_EQ(Content("c/Q-Tonal/DOS/QTDOS.SYS"), "old");
   EXPECT_TRUE(IsReadOnly("Q-Tonal\\DOS\\QTDOS.SYS"));
   EXPECT_EQ(Content("c/Q-Tonal/DOS/QTSB.COM"), "new");
@@ -245,7 +204,7 @@ TEST_F(FailedOverwriteTest, DiscTakenOutKeepsEveryOldFileReadOnly) {
   const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   ASSERT_TRUE(SetFileAttributesA("C:\\Q-Tonal\\DOS\\QTSB.COM", FILE_ATTRIBUTE_READONLY | hiddenSystem));
   winsim::BeforeCall("CopyFileA", 1, [] { winsim::EjectMedium('D'); });
-  CopyTally tally = CopyDosDrivers();
+  CopyTally tally = Deploy();
   EXPECT_EQ(tally.failed, 2);
   for (const char* name : {"QTDOS.SYS", "QTSB.COM"}) {
     EXPECT_TRUE(IsReadOnly(std::string("Q-Tonal\\DOS\\") + name)) << name;
@@ -258,10 +217,10 @@ TEST_F(FailedOverwriteTest, DiscTakenOutKeepsEveryOldFileReadOnly) {
 // there is nothing to give the attribute back to, and the rest goes on.
 TEST_F(FailedOverwriteTest, CopyFailingPartWayLeavesNothingToRestore) {
   winsim::InjectFault("CopyFileA.write", 1, ERROR_NOT_READY);
-  CopyTally tally = CopyDosDrivers();
+  CopyTally tally = Deploy();
   EXPECT_EQ(tally.failed, 1);
-  EXPECT_EQ(tally.copied, 1);
-  EXPECT_EQ(Tree("c/Q-Tonal/DOS"), (std::vector<std::string>{"QTSB.COM"}));
+  EXPECT_EQ(tally.copied, 3);
+  EXPECT_EQ(Tree("c/Q-Tonal/DOS"), (std::vector<std::string>{"DOSAPP/", "DOSAPP/QTMIX.EXE", "QTSB.COM"}));
   EXPECT_EQ(Content("c/Q-Tonal/DOS/QTSB.COM"), "new");
 }
 
@@ -297,10 +256,10 @@ TEST_F(DeploymentTest, DestinationNamesAtTheLengthLimit) {
   WriteMediaFile("d/D/Dosdrv/DOSAPP/" + tooLong);
   EXPECT_EQ(RunInstaller(), 0);
   EXPECT_EQ(Tree("c/Q-Tonal/DOS/DOSAPP"), (std::vector<std::string>{fits, "QTMIX.EXE"}));
-  // The same folder again: both copies overwrite, the long name is skipped.
+  // Phase G again: every copy overwrites, the long name is skipped.
   CopyTally tally = {0, 0, 0};
-  CopyFolderFiles("D:\\D\\Dosdrv\\DOSAPP\\", "C:\\Q-Tonal\\DOS\\DOSAPP\\", &tally);
-  EXPECT_EQ(tally.copied, 2);
+  DeployDrivers("D:\\D\\", OsKind{0, 1, 0}, &tally);
+  EXPECT_EQ(tally.copied, 4);
   EXPECT_EQ(tally.failed, 0);
   EXPECT_EQ(tally.skipped, 1);
 }

@@ -1,6 +1,6 @@
-// The installer's compiled resources: the source folder dialog's template
-// (resource 102) and the application icon (resource 128), read from the same
-// .res bytes the Windows build links.
+// The installer's compiled resources: the controls of the source folder
+// dialog's template (resource 102), read from the same .res bytes the
+// Windows build links.
 #include "installer_fixture.h"
 #include "resource.h"
 
@@ -8,18 +8,6 @@ namespace qtest {
 namespace {
 
 class ResourcesTest : public InstallerTest {};
-
-TEST_F(ResourcesTest, SourceFolderDialogTemplate) {
-  winsim::DialogTemplate dialog;
-  ASSERT_TRUE(winsim::FindDialogTemplate(IDD_SOURCE_DIR, &dialog));
-  EXPECT_TRUE(dialog.extended);
-  EXPECT_EQ(dialog.language, 0x409);  // English (US)
-  EXPECT_EQ(dialog.style, WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT);
-  EXPECT_EQ(dialog.exStyle, static_cast<uint32_t>(WS_EX_APPWINDOW));
-  EXPECT_EQ(dialog.caption, texts::kAppCaption);
-  EXPECT_EQ(dialog.pointSize, 8);
-  EXPECT_EQ(dialog.typeface, "MS Sans Serif");
-}
 
 // What the dialog's code relies on in each control: its id and class, and
 // the styles that change behaviour. Layout is left to the .rc file.
@@ -49,19 +37,6 @@ TEST_F(ResourcesTest, SourceFolderDialogControls) {
     EXPECT_EQ(control.style & (WS_CHILD | WS_VISIBLE | rows[i].set), WS_CHILD | WS_VISIBLE | rows[i].set);
     EXPECT_EQ(control.style & rows[i].clear, 0u);
   }
-}
-
-TEST_F(ResourcesTest, ApplicationIconIs32By32In16Colours) {
-  std::vector<winsim::IconImage> images = winsim::IconGroup(IDR_MAINFRAME);
-  ASSERT_EQ(images.size(), 1u);
-  EXPECT_EQ(images[0].width, 32);
-  EXPECT_EQ(images[0].height, 32);
-  EXPECT_EQ(images[0].bitCount, 4);
-  EXPECT_EQ(images[0].colorCount, 16);
-  HICON icon = LoadIconA(nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME));
-  EXPECT_NE(icon, nullptr);
-  EXPECT_EQ(LoadIconA(nullptr, MAKEINTRESOURCEA(IDR_MAINFRAME)), icon);  // shared
-  EXPECT_EQ(LoadIconA(nullptr, MAKEINTRESOURCEA(129)), nullptr);
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "installer_fixture.h"
+#include "scenario.h"
 #include "sim_process.h"
 
 namespace qtest {
@@ -63,7 +64,7 @@ struct FaultRow {
   const char* name;
   std::function<void(FaultTableTest&)> inject;  // the fault, on the typical machine
   std::vector<int> answers;                     // the user's answers to the boxes
-  std::vector<std::vector<std::string>> dialogs;  // the user's steps, one list per showing
+  std::vector<std::vector<std::string>> dialogs;  // the user's steps, one list per showing (scenario verbs)
   // The outcome.
   size_t showings;                 // times the dialog was to be shown
   std::vector<std::string> boxes;  // texts shown, in order
@@ -167,7 +168,7 @@ TEST_P(FaultTableTest, OutcomeAndNothingLost) {
   std::map<std::string, std::string> media = Snapshot("d");
   std::map<std::string, std::string> otherMedia = Snapshot("e");
   for (int answer : row.answers) winsim::AddBoxAnswer(answer);
-  for (const auto& steps : row.dialogs) winsim::AddDialogScript(winsim::DialogSteps(steps));
+  for (const auto& steps : row.dialogs) winsim::AddDialogScript(DialogStepsScript(steps));
 
   EXPECT_EQ(RunInstaller(), 0);
 
@@ -266,10 +267,10 @@ const FaultRow kRows[] = {
      {}, {}, 0, {}, true, kFullTree, 0, {}},
     {13, "EmptyCdromDriveAndNoMedia",
      [](FaultTableTest&) { winsim::MapEmptyDrive('D', winsim::kDriveCdrom); },  //
-     {IDYES}, {{"cancel"}}, 1, {texts::kExit}, false, {}, 0, {}},
+     {IDYES}, {{"press CANCEL"}}, 1, {texts::kExit}, false, {}, 0, {}},
     {14, "MarkerIniNotReady",
      [](FaultTableTest&) { winsim::InjectFault("CreateFileA", 3, ERROR_NOT_READY); },  //
-     {IDYES}, {{"cancel"}}, 1, {texts::kExit}, false, {}, 0, {}},
+     {IDYES}, {{"press CANCEL"}}, 1, {texts::kExit}, false, {}, 0, {}},
     {15, "MarkerIniUnreadable",
      [](FaultTableTest&) { winsim::InjectFault("GetPrivateProfileStringA", 1, ERROR_NOT_READY); },  //
      {}, {}, 0, {}, false, {}, 0, {}},
@@ -281,7 +282,7 @@ const FaultRow kRows[] = {
      {IDOK}, {}, 3, {texts::kNoDrivers}, false, {}, 0, {}},
     {17, "WindowsVersionUnreadable",
      [](FaultTableTest&) { winsim::FailVersionQuery(true); },  //
-     {IDOK, IDYES}, {{"ok"}, {"cancel"}}, 2, {texts::kNoDrivers, texts::kExit}, false, {}, 0, {}},
+     {IDOK, IDYES}, {{"press OK"}, {"press CANCEL"}}, 2, {texts::kNoDrivers, texts::kExit}, false, {}, 0, {}},
     // ---- Phases A and H: the registry ----
     {18, "EnumKeyRefusesToOpen",
      [](FaultTableTest&) { winsim::RegFailOpen(kGamePortRoot, ERROR_ACCESS_DENIED); },  //

@@ -23,13 +23,6 @@ void ExpectExitPrompt(const winsim::BoxRecord& box, int answer) {
 
 class RunSequenceTest : public InstallerTest {};
 
-TEST_F(RunSequenceTest, ErrorModeAddsBothFlagsToWhatTheProcessHad) {
-  DevicePresent();
-  SetErrorMode(SEM_NOGPFAULTERRORBOX);
-  EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_EQ(winsim::ErrorMode(), 0x8001u | SEM_NOGPFAULTERRORBOX);
-}
-
 TEST_F(RunSequenceTest, DevicePresentAsksNothing) {
   DevicePresent();
   EXPECT_EQ(RunInstaller(), 0);

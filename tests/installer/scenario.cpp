@@ -1,5 +1,7 @@
 #include "scenario.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <dirent.h>
 #include <fstream>
@@ -98,6 +100,28 @@ std::string Unescape(const std::string& text) {
     }
   }
   return out;
+}
+
+void OperateDialogStep(winsim::DialogUser& user, const std::string& step) {
+  size_t gap = step.find_first_of("\t ");
+  std::string verb = step.substr(0, gap);
+  std::string argument = gap == std::string::npos ? "" : step.substr(gap + 1);
+  if (verb == "select")
+    user.Select(std::stoi(argument));
+  else if (verb == "type")
+    user.Type(Unescape(argument));
+  else if (verb == "press" && argument == "OK")
+    user.PressOK();
+  else if (verb == "press" && argument == "CANCEL")
+    user.PressCancel();
+  else
+    ADD_FAILURE() << "a dialog step that is none of the scenario verbs: " << step;
+}
+
+winsim::DialogScript DialogStepsScript(std::vector<std::string> steps) {
+  return [steps = std::move(steps)](winsim::DialogUser& user) {
+    for (const std::string& step : steps) OperateDialogStep(user, step);
+  };
 }
 
 }  // namespace qtest

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "sim_dialogs.h"
+
 namespace qtest {
 
 struct ScenarioLine {
@@ -31,5 +33,13 @@ std::vector<std::string> ScenarioFiles(const std::string& folder);
 // return; EscapeText (escape_text.h) writes a text so. Read by character in
 // the machine's code page.
 std::string Unescape(const std::string& text);
+
+// One step of the user in the folder dialog, in the scenarios' words:
+// "select N", "type TEXT" or "press OK" / "press CANCEL", the verb and its
+// argument apart by a tab (as in a scenario line) or a blank. A step that is
+// none of these fails the test.
+void OperateDialogStep(winsim::DialogUser& user, const std::string& step);
+// The steps of one showing of the dialog, as a script for winsim.
+winsim::DialogScript DialogStepsScript(std::vector<std::string> steps);
 
 }  // namespace qtest

@@ -207,19 +207,11 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
     dialogGroups_.pop_front();
     for (const auto& step : steps) {
       std::string verb = step.substr(0, step.find('\t'));
-      std::string arg = step.find('\t') == std::string::npos ? "" : step.substr(step.find('\t') + 1);
       if (verb == "dialog") {
         seen_.push_back("dialog\t" + user.Caption() + "\t" + user.Field() + "\t" + std::to_string(user.Selection()) +
                         "\t" + Join(user.Lines(), "|"));
-      } else if (verb == "select") {
-        user.Select(std::stoi(arg));
-      } else if (verb == "type") {
-        user.Type(Unescape(arg));
-      } else if (verb == "press") {
-        if (arg == "OK")
-          user.PressOK();
-        else
-          user.PressCancel();
+      } else if (verb != "shot") {  // a picture is taken under Wine only
+        OperateDialogStep(user, step);
       }
     }
   }

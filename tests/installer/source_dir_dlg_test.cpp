@@ -283,18 +283,3 @@ TEST_F(SourceDirDlgTest, FirstRootTooLongForItsBackslashShowsOnlyTheDriveLines) 
 
 }  // namespace
 }  // namespace qtest
-
-namespace qtest {
-namespace {
-
-TEST_F(SourceDirDlgTest, StepsWrittenAsDataDriveTheDialogLikeAScript) {
-  EXPECT_EQ(Show(winsim::DialogSteps({"select [AUDIO]", "select [DRIVERS]", "line 3", "ok"})), IDOK);
-  EXPECT_EQ(path_, "C:\\AUDIO\\");
-  EXPECT_EQ(Show(winsim::DialogSteps({"type E:\\CD", "enter"})), IDOK);
-  EXPECT_EQ(path_, "E:\\CD\\");
-  EXPECT_EQ(Show(winsim::DialogSteps({"type ", "escape"})), IDCANCEL);
-  EXPECT_EQ(winsim::Dialogs().back().finalField, "");
-}
-
-}  // namespace
-}  // namespace qtest

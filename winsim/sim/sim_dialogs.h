@@ -121,16 +121,6 @@ class DialogUser {
 
 using DialogScript = std::function<void(DialogUser&)>;
 
-// A script written as data, for scenarios described once for several
-// runners. Each step is one action:
-//   "select TEXT"   a click on the first line that reads TEXT (for example
-//                   "select [DRIVERS]")
-//   "line N"        a click on line N
-//   "type TEXT"     the field's text replaced by TEXT (may be empty)
-//   "ok", "cancel", "enter", "escape", "close"
-// A step that is not one of these ends the test loudly.
-DialogScript DialogSteps(std::vector<std::string> steps);
-
 // Scripts for the coming showings, one per showing, in order. A dialog shown
 // with no script left ends the test loudly, naming the dialog; a script that
 // returns with the dialog still open does too.

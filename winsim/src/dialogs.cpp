@@ -414,25 +414,6 @@ HICON DialogUser::DragIcon() {
   return reinterpret_cast<HICON>(SendToDialog(ShownDialog(dialog_, "DragIcon"), WM_QUERYDRAGICON, 0, 0));
 }
 
-DialogScript DialogSteps(std::vector<std::string> steps) {
-  return [steps = std::move(steps)](DialogUser& user) {
-    for (const std::string& step : steps) {
-      size_t space = step.find(' ');
-      std::string verb = step.substr(0, space);
-      std::string rest = space == std::string::npos ? "" : step.substr(space + 1);
-      if (verb == "select") user.SelectText(rest);
-      else if (verb == "line") user.Select(std::stoi(rest));
-      else if (verb == "type") user.Type(rest);
-      else if (verb == "ok" && rest.empty()) user.PressOK();
-      else if (verb == "cancel" && rest.empty()) user.PressCancel();
-      else if (verb == "enter" && rest.empty()) user.PressEnter();
-      else if (verb == "escape" && rest.empty()) user.PressEscape();
-      else if (verb == "close" && rest.empty()) user.Close();
-      else Unmodelled("a dialog step that is not modelled: " + step);
-    }
-  };
-}
-
 void SetListBoxTextLengthSurplus(size_t extra) { sTextLengthSurplus = extra; }
 void AddDialogScript(DialogScript script) { sScripts.push_back(std::move(script)); }
 void SetDialogHandler(DialogScript handler) { sHandler = std::move(handler); }
