@@ -1,11 +1,12 @@
-// The framework's dialog base: the object reaches its message map through
-// DWLP_USER, handled messages answer as the dialog manager expects, and a
-// dialog that cannot be shown reports -1.
+// The framework: the dialog base's object reaches its message map through
+// DWLP_USER, handled messages answer as the dialog manager expects, a
+// dialog that cannot be shown reports -1; WinMain's exit codes.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>
 
+#include "app.h"
 #include "dialog.h"
 #include "probe_dialog.h"
 #include "sim_dialogs.h"
@@ -45,7 +46,8 @@ class CProbeDlg : public CDialogBase {
   HICON OnQueryDragIcon() { return reinterpret_cast<HICON>(kPoison); }
   void OnSelChange() {
     seen += "select;";
-    // A handled message leaves its answer in DWLP_MSGRESULT.
+    // The message map's answer to a command is 0, whatever the handler
+    // left in the slot.
     SetWindowLongPtrA(Handle(), DWLP_MSGRESULT, kPoison);
   }
   void OnOK() {
@@ -72,7 +74,9 @@ TEST_F(DialogBaseTest, MessagesReachTheObjectFromInitialisationToDestruction) {
   winsim::AddDialogScript([&](winsim::DialogUser& user) {
     EXPECT_EQ(dialog.Handle(), user.Handle());
     EXPECT_EQ(GetWindowLongPtrA(user.Handle(), DWLP_USER), reinterpret_cast<LONG_PTR>(&dialog));
+    // A handled message answers through DWLP_MSGRESULT.
     user.Select(0);
+    EXPECT_EQ(GetWindowLongPtrA(user.Handle(), DWLP_MSGRESULT), 0);
     user.Type("typed");  // EN_UPDATE and EN_CHANGE: no handler, default handling
     // The direct-answer rule: the icon comes back as the procedure's result.
     EXPECT_EQ(user.DragIcon(), reinterpret_cast<HICON>(kPoison));
@@ -106,6 +110,33 @@ TEST_F(DialogBaseTest, DialogThatCannotBeShownReturnsMinusOne) {
   EXPECT_EQ(dialog.seen, "");
   ASSERT_EQ(winsim::Dialogs().size(), 2u);
   EXPECT_EQ(winsim::Dialogs()[1].result, -1);
+}
+
+// An application object that starts or not, and then runs to `code`.
+class CProbeApp : public CAppBase {
+ public:
+  CProbeApp(BOOL starts, int code) : starts_(starts), code_(code) {}
+  BOOL InitInstance() override { return starts_; }
+  int Run() override { return code_; }
+
+ private:
+  BOOL starts_;
+  int code_;
+};
+
+int RunWinMain() { return WinMain(nullptr, nullptr, const_cast<char*>(""), SW_SHOW); }
+
+TEST(WinMainTest, ExitCodeOfEachEnd) {
+  ASSERT_EQ(CAppBase::Current(), nullptr);
+  EXPECT_EQ(RunWinMain(), 1) << "no application object";
+  {
+    CProbeApp app(FALSE, 7);
+    EXPECT_EQ(RunWinMain(), 0) << "the start-up hook ends the program";
+  }
+  {
+    CProbeApp app(TRUE, 7);
+    EXPECT_EQ(RunWinMain(), 7) << "Run's code";
+  }
 }
 
 }  // namespace

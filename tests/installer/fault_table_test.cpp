@@ -315,6 +315,27 @@ const FaultRow kRows[] = {
     {26, "SetupProgramDoesNotStart",
      [](FaultTableTest&) { winsim::InjectFault("WinExec", 1, 2 /* file not found */); },  //
      {IDOK}, {}, 0, {texts::kNoSetup}, true, kFullTree, 0, {}},
+    // ---- Phase F: the folder dialog short of memory (no marker INI file) ----
+    // The list box refuses [D:]: the click on line 1 is the [DRIVERS] line of
+    // C:, whose tree passes the proof, not the drive line refused.
+    {27, "ListBoxRefusesALine",
+     [](FaultTableTest& t) {
+       t.WriteMediaTree("c", "DRIVERS");
+       t.WriteMedia("c");
+       winsim::InjectFault("CreateFileA", 3, ERROR_NOT_READY);
+       winsim::InjectFault("LB_ADDSTRING", 2, 0);
+     },
+     {}, {{"select 1", "press OK"}}, 1, {}, true, kFullTree, 0, {}},
+    // No memory for the lines' tags: the showing fails (-1), and the next
+    // one works.
+    {28, "NoMemoryForTheDialogsTags",
+     [](FaultTableTest&) {
+       winsim::InjectFault("CreateFileA", 3, ERROR_NOT_READY);
+       winsim::BeforeCall("DialogBoxParamA", 1, [] {
+         winsim::InjectFault("HeapAlloc", winsim::CallCount("HeapAlloc") + 1, 8 /* ERROR_NOT_ENOUGH_MEMORY */);
+       });
+     },
+     {IDYES}, {{"press CANCEL"}}, 2, {texts::kExit}, false, {}, 0, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultTableTest, ::testing::ValuesIn(kRows),

@@ -78,6 +78,13 @@ const Row kRows[] = {
     {31, 950, Op::kCut, "D:\\" + kKo + "\\" + kKyo + "\\", "", TRUE, "D:\\" + kKo + "\\"},
     {32, 950, Op::kCut, "D:\\" + kKo + "\\", "", TRUE, "D:\\"},
     {33, 950, Op::kAdd, "D:\\" + kLead, "", FALSE, "D:\\" + kLead},
+    // A lone backslash is a text that ends with one.
+    {34, 1252, Op::kEnds, "\\", "", TRUE, "\\"},
+    {35, 932, Op::kEnds, "\\", "", TRUE, "\\"},
+    // A lead byte right before the terminator is a character of its own: a
+    // tail cut inside its last character is taken whole, and only what
+    // follows is refused (row 22).
+    {36, 932, Op::kAppend, "D:\\", "A" + kLead, TRUE, "D:\\A" + kLead},
 };
 
 BOOL Apply(const Row& row, LPSTR buffer) {

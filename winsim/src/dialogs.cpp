@@ -178,6 +178,10 @@ LRESULT ListBoxMessage(Window* list, UINT message, WPARAM wParam, LPARAM lParam)
   switch (message) {
     case LB_ADDSTRING: {
       if (lParam == 0) winsim::Unmodelled("LB_ADDSTRING with no text");
+      // A list box whose storage is full (Windows 95 keeps a list box's
+      // lines in a 64 KB heap) refuses the line.
+      DWORD error = 0;
+      if (winsim::detail::FaultDue("LB_ADDSTRING", &error)) return LB_ERRSPACE;
       std::string text = reinterpret_cast<const char*>(lParam);
       auto at = list->lines.end();
       if (list->style & LBS_SORT)

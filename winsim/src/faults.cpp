@@ -27,6 +27,7 @@ const char* const kFaultPoints[] = {
     "GetPrivateProfileStringA",  // profile.cpp: as if the file were missing
     "HeapAlloc",                 // heap.cpp: NULL, no memory
     "HeapReAlloc",               // heap.cpp: NULL, the block untouched
+    "LB_ADDSTRING",              // dialogs.cpp: LB_ERRSPACE, the line not added
     "SetFileAttributesA",        // files_write.cpp
     "WinExec",                   // process.cpp: the error is the result
 };
