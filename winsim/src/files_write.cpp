@@ -86,12 +86,6 @@ void Store(const std::string& host, DWORD attributes) {
     sStoredAttributes.erase(host);
 }
 
-bool IsNtVersion() {
-  OSVERSIONINFOA version;
-  version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 DWORD CreateFolder(LPCSTR text) {
   WinPath path;
   std::string host;
@@ -191,7 +185,7 @@ DWORD CopyOne(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   // source's attributes, and CreateFile documents that this fails on an
   // existing hidden or system file unless the new attributes have them too.
   // Windows 95 and 98 overwrite such a file.
-  if (exists && IsNtVersion() && (AttributesOf(targetHost) & ~AttributesOf(sourceHost) & kStoredBits) != 0)
+  if (exists && winsim::detail::IsNt() && (AttributesOf(targetHost) & ~AttributesOf(sourceHost) & kStoredBits) != 0)
     return ERROR_ACCESS_DENIED;
   winsim::detail::RefuseMemoryWrite(sourceHost, "a copy from a file");
   winsim::detail::RefuseMemoryWrite(targetHost, "a copy");
