@@ -44,22 +44,6 @@ void Stop(const std::string& message) {
   std::abort();
 }
 
-int CompareNoCase(std::string_view a, std::string_view b) {
-  size_t n = a.size() < b.size() ? a.size() : b.size();
-  bool trail = false;  // the byte at i is the second of a double-byte character in `a`
-  for (size_t i = 0; i < n; ++i) {
-    int ca = static_cast<unsigned char>(a[i]);
-    int cb = static_cast<unsigned char>(b[i]);
-    if (!trail && ca >= 'a' && ca <= 'z') ca -= 32;
-    if (!trail && cb >= 'a' && cb <= 'z') cb -= 32;
-    if (ca != cb) return ca < cb ? -1 : 1;
-    // Equal so far, so both texts split into the same characters up to here.
-    trail = !trail && IsLeadByte(static_cast<unsigned char>(a[i]));
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
-}
-
 }  // namespace detail
 }  // namespace winsim
 
