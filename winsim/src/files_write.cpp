@@ -2,7 +2,7 @@
 // them. Hidden and system have no place on the host: they are kept here, by
 // host path, from SetFileAttributesA and from the source of a copy, until
 // Reset. Paths are taken apart and resolved exactly as for reading
-// (paths.cpp); a name that does not exist yet is created with the case the
+// (paths.h, resolve.h); a name that does not exist yet is created with the case the
 // program gave it.
 #include <errno.h>
 #include <fcntl.h>
@@ -20,6 +20,7 @@
 #include "host_files.h"
 #include "internal.h"
 #include "paths.h"
+#include "resolve.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 
