@@ -18,11 +18,11 @@ void Reset() {
   detail::ResetUser();          // no box answers or handler, no boxes shown
   detail::ResetDrives();        // no drives
   detail::ResetPaths();         // current folder "C:\"
-  detail::ResetHostFiles();     // no memory folders, host folders not frozen
+  detail::ResetHostFiles();     // no memory folders, no hidden or system stored, host folders not frozen
   detail::ResetOpens();         // no open or held files, no opens recorded
   detail::ResetSearches();      // no open searches, no searches recorded
   detail::ResetProfileReads();  // no profile reads recorded
-  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded, no hidden or system stored
+  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded
   detail::ResetProcess();       // no program starts recorded
   detail::ResetLibraries();     // no libraries, no LoadLibraryA or GetProcAddress recorded
   detail::ResetSynthStandIn();  // the synthesizer stand-in's calls and hook
