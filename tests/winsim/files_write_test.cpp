@@ -122,6 +122,7 @@ TEST_F(FilesWriteTest, HiddenOrSystemDestinationIsRefusedOnNtUnlessTheSourceHasT
     DWORD source;
     DWORD destination;
     DWORD error;
+    bool versionQueryFails = false;  // the program's GetVersionExA fails
   } rows[] = {
       {winsim::kNT40, 0, h, ERROR_ACCESS_DENIED},          // 1
       {winsim::kNT40, 0, s, ERROR_ACCESS_DENIED},          // 2
@@ -129,11 +130,13 @@ TEST_F(FilesWriteTest, HiddenOrSystemDestinationIsRefusedOnNtUnlessTheSourceHasT
       {winsim::kNT40, h | s, s, 0},                        // 4 more given is fine
       {winsim::kNT40, 0, FILE_ATTRIBUTE_ARCHIVE, 0},       // 5
       {winsim::kWin95, 0, h | s, 0},                       // 6
+      {winsim::kNT40, 0, h, ERROR_ACCESS_DENIED, true},    // 7 the machine is NT all the same
   };
   int number = 0;
   for (const Row& row : rows) {
     SCOPED_TRACE(++number);
     winsim::SetVersion(row.version);
+    winsim::FailVersionQuery(row.versionQueryFails);
     File("d/S.TXT", "new");
     File("c/T.TXT", "old");
     ASSERT_TRUE(SetFileAttributesA("D:\\S.TXT", row.source != 0 ? row.source : FILE_ATTRIBUTE_NORMAL));

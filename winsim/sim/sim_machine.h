@@ -44,7 +44,6 @@ unsigned ErrorMode();
 // before the machine holds any name: the registry, devices and libraries are
 // ordered by names compared in the code page.
 void SetCodePage(unsigned number);
-unsigned CodePage();
 
 // Virtual time in milliseconds since Reset, what GetTickCount reports. Sleep
 // adds its argument at once and then runs every scheduled change that has

@@ -1,5 +1,7 @@
 // The ANSI code page of the machine: 1252 after Reset, or one of the
-// double-byte code pages of the East Asian editions.
+// double-byte code pages of the East Asian editions. Whatever depends on
+// where a character begins is decided here: a lead byte, a character's
+// length, and whether two names are the same without case.
 //
 // The lead-byte ranges are those of the code page tables (the LeadByte
 // ranges of CPINFO): Wine 8 ships the same in its tables
@@ -48,8 +50,6 @@ void SetCodePage(unsigned number) {
   Unmodelled("the ANSI code page " + std::to_string(number));
 }
 
-unsigned CodePage() { return sCodePage->number; }
-
 namespace detail {
 
 bool IsLeadByte(unsigned char byte) {
@@ -61,6 +61,22 @@ bool IsLeadByte(unsigned char byte) {
 
 size_t CharLength(std::string_view text, size_t at) {
   return IsLeadByte(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? 2 : 1;
+}
+
+int CompareNoCase(std::string_view a, std::string_view b) {
+  size_t n = a.size() < b.size() ? a.size() : b.size();
+  bool trail = false;  // the byte at i is the second of a double-byte character in `a`
+  for (size_t i = 0; i < n; ++i) {
+    int ca = static_cast<unsigned char>(a[i]);
+    int cb = static_cast<unsigned char>(b[i]);
+    if (!trail && ca >= 'a' && ca <= 'z') ca -= 32;
+    if (!trail && cb >= 'a' && cb <= 'z') cb -= 32;
+    if (ca != cb) return ca < cb ? -1 : 1;
+    // Equal so far, so both texts split into the same characters up to here.
+    trail = !trail && IsLeadByte(static_cast<unsigned char>(a[i]));
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
 }
 
 void ResetCodePage() { sCodePage = &kCodePages[0]; }

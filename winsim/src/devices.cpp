@@ -25,12 +25,6 @@ std::vector<winsim::DeviceOpenRecord> sOpens;
 
 const char kDevicePrefix[] = "\\\\.\\";
 
-bool IsNtVersion() {
-  OSVERSIONINFOA version;
-  version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
-
 }  // namespace
 
 namespace winsim {
@@ -70,7 +64,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
   if (path.compare(0, sizeof kDevicePrefix - 1, kDevicePrefix) != 0)
     return winsim::detail::OpenFileOnDrive(name, access, share, security, disposition, flags, templateFile);
 
-  bool nt = IsNtVersion();
+  bool nt = winsim::detail::IsNt();
   std::lock_guard<std::mutex> lock(sMutex);
   winsim::DeviceOpenRecord record{path,        access, share, security != nullptr, disposition, flags,
                                   templateFile != nullptr, false, 0};

@@ -1,9 +1,9 @@
 // Writing files: folder creation, copies and attributes, as deployment uses
-// them. Hidden and system have no place on the host: they are kept here, by
-// host path, from SetFileAttributesA and from the source of a copy, until
-// Reset. Paths are taken apart and resolved exactly as for reading
-// (paths.cpp); a name that does not exist yet is created with the case the
-// program gave it.
+// them. Hidden and system, which the host cannot hold, go to the store of
+// host_files.h, from SetFileAttributesA and from the source of a copy. Paths
+// are taken apart and resolved exactly as for reading (paths.h, resolve.h);
+// a name that does not exist yet is created with the case the program gave
+// it.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,6 @@
 
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 #include <windows.h>
@@ -20,6 +19,7 @@
 #include "host_files.h"
 #include "internal.h"
 #include "paths.h"
+#include "resolve.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 
@@ -31,9 +31,8 @@ using winsim::detail::WinPath;
 std::vector<winsim::FolderCreateRecord> sFolderCreations;
 std::vector<winsim::FileCopyRecord> sCopies;
 std::vector<winsim::AttributeChangeRecord> sAttributeChanges;
-std::map<std::string, DWORD> sStoredAttributes;
 
-const DWORD kStoredBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+const DWORD kHiddenOrSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 
 const mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
@@ -78,19 +77,6 @@ DWORD Locate(LPCSTR text, WinPath* path, std::string* host, bool* exists, bool* 
 std::string NameOf(const std::string& host) { return fs::path(host).filename().string(); }
 
 DWORD AttributesOf(const std::string& host) { return winsim::detail::HostAttributes(NameOf(host), host); }
-
-void Store(const std::string& host, DWORD attributes) {
-  if ((attributes & kStoredBits) != 0)
-    sStoredAttributes[host] = attributes & kStoredBits;
-  else
-    sStoredAttributes.erase(host);
-}
-
-bool IsNtVersion() {
-  OSVERSIONINFOA version;
-  version.dwOSVersionInfoSize = sizeof version;
-  return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT;
-}
 
 DWORD CreateFolder(LPCSTR text) {
   WinPath path;
@@ -150,14 +136,14 @@ DWORD CopyBytes(const std::string& from, const std::string& to, const struct sta
   if (::close(out) != 0 && error == 0) error = ErrorOfErrno(errno);
   if (error != 0) {
     ::unlink(to.c_str());
-    Store(to, 0);
+    winsim::detail::StoreAttributes(to, 0);
     return error;
   }
   // The copy takes the source's last-write time and attributes.
   struct timespec times[2] = {source.st_atim, source.st_mtim};
   ::utimensat(AT_FDCWD, to.c_str(), times, 0);
   ::chmod(to.c_str(), source.st_mode & 07777);
-  Store(to, AttributesOf(from));
+  winsim::detail::StoreAttributes(to, AttributesOf(from));
   return 0;
 }
 
@@ -191,7 +177,8 @@ DWORD CopyOne(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   // source's attributes, and CreateFile documents that this fails on an
   // existing hidden or system file unless the new attributes have them too.
   // Windows 95 and 98 overwrite such a file.
-  if (exists && IsNtVersion() && (AttributesOf(targetHost) & ~AttributesOf(sourceHost) & kStoredBits) != 0)
+  if (exists && winsim::detail::IsNt() &&
+      (AttributesOf(targetHost) & ~AttributesOf(sourceHost) & kHiddenOrSystem) != 0)
     return ERROR_ACCESS_DENIED;
   winsim::detail::RefuseMemoryWrite(sourceHost, "a copy from a file");
   winsim::detail::RefuseMemoryWrite(targetHost, "a copy");
@@ -218,16 +205,10 @@ const std::vector<FileCopyRecord>& FileCopies() { return sCopies; }
 const std::vector<AttributeChangeRecord>& AttributeChanges() { return sAttributeChanges; }
 
 namespace detail {
-DWORD StoredAttributes(const std::string& host) {
-  auto found = sStoredAttributes.find(host);
-  return found == sStoredAttributes.end() ? 0 : found->second;
-}
-
 void ResetFileWrites() {
   sFolderCreations.clear();
   sCopies.clear();
   sAttributeChanges.clear();
-  sStoredAttributes.clear();
 }
 }  // namespace detail
 }  // namespace winsim
@@ -298,7 +279,7 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
       if (::chmod(host.c_str(), mode) != 0)
         error = ErrorOfErrno(errno);
       else
-        Store(host, attributes);
+        winsim::detail::StoreAttributes(host, attributes);
     }
   }
   winsim::detail::HostFoldersChanged();

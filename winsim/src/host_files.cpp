@@ -42,6 +42,10 @@ bool sHostFrozen = false;
 std::map<std::string, std::vector<std::string>> sKeptNames;
 std::map<std::string, long> sKeptModes;
 
+// Hidden and system by host path (StoreAttributes); kept until Reset.
+const DWORD kStoredBits = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+std::map<std::string, DWORD> sStoredAttributes;
+
 bool IsMemoryHost(const std::string& host) { return host.compare(0, kMemoryPrefixSize, kMemoryPrefix) == 0; }
 
 std::string_view MemoryPath(const std::string& host) {
@@ -123,6 +127,11 @@ long HostMode(const std::string& host) {
   return mode;
 }
 
+DWORD StoredAttributes(const std::string& host) {
+  auto found = sStoredAttributes.find(host);
+  return found == sStoredAttributes.end() ? 0 : found->second;
+}
+
 FILETIME ToFileTime(const struct stat& info) {
   // 100 ns intervals since 1601-01-01.
   uint64_t ticks = (static_cast<uint64_t>(info.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
@@ -173,6 +182,13 @@ DWORD HostAttributes(const std::string& name, const std::string& host) {
   if ((mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
   if (!name.empty() && name[0] == '.' && name != "." && name != "..") attributes |= FILE_ATTRIBUTE_HIDDEN;
   return attributes | StoredAttributes(host);
+}
+
+void StoreAttributes(const std::string& host, DWORD attributes) {
+  if ((attributes & kStoredBits) != 0)
+    sStoredAttributes[host] = attributes & kStoredBits;
+  else
+    sStoredAttributes.erase(host);
 }
 
 WIN32_FIND_DATAA HostFindData(const std::string& name, const std::string& host) {
@@ -236,6 +252,7 @@ void HostFoldersChanged() {
 
 void ResetHostFiles() {
   sMemory.clear();
+  sStoredAttributes.clear();
   sHostFrozen = false;
   HostFoldersChanged();
 }

@@ -26,13 +26,14 @@ const std::vector<std::string>& HostNames(const std::string& folder, std::vector
 // The attributes a search or GetFileAttributesA reports for a host file or
 // folder named `name`: directory, archive for a file, read-only without any
 // write permission, hidden for a name beginning with a dot, and the hidden
-// and system attributes stored for it (StoredAttributes).
+// and system attributes stored for it (StoreAttributes).
 // INVALID_FILE_ATTRIBUTES when the host path is gone.
 DWORD HostAttributes(const std::string& name, const std::string& host);
 
-// Hidden and system as SetFileAttributesA or a copy left them on a host
-// path (files_write.cpp); 0 for none.
-DWORD StoredAttributes(const std::string& host);
+// Hidden and system have no place on the host, so they are kept here by
+// host path until Reset: the hidden and system bits of `attributes`, as
+// SetFileAttributesA or a copy leaves them; none forgets the path.
+void StoreAttributes(const std::string& host, DWORD attributes);
 
 // A search's record of the entry `name` at a host path: attributes, size and
 // times.

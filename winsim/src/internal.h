@@ -40,6 +40,12 @@ bool FaultDue(const char* function, DWORD* error);
 // machine stops a test (Unmodelled, an unknown fault point).
 [[noreturn]] void Stop(const std::string& message);
 
+// Whether the machine runs an NT version. The machine's own rules ask this,
+// not GetVersionExA: a test that makes the program's version query fail
+// changes what the program learns, not what the machine is, and a rule must
+// not leave the query's last error behind in the call it serves.
+bool IsNt();
+
 // Moves the virtual clock on without running scheduled changes: a
 // non-alertable SleepEx, which really waits, on any thread.
 void AdvanceClock(uint32_t milliseconds);

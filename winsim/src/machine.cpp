@@ -18,11 +18,11 @@ void Reset() {
   detail::ResetUser();          // no box answers or handler, no boxes shown
   detail::ResetDrives();        // no drives
   detail::ResetPaths();         // current folder "C:\"
-  detail::ResetHostFiles();     // no memory folders, host folders not frozen
+  detail::ResetHostFiles();     // no memory folders, no hidden or system stored, host folders not frozen
   detail::ResetOpens();         // no open or held files, no opens recorded
   detail::ResetSearches();      // no open searches, no searches recorded
   detail::ResetProfileReads();  // no profile reads recorded
-  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded, no hidden or system stored
+  detail::ResetFileWrites();    // no folder creations, copies or attribute changes recorded
   detail::ResetProcess();       // no program starts recorded
   detail::ResetLibraries();     // no libraries, no LoadLibraryA or GetProcAddress recorded
   detail::ResetSynthStandIn();  // the synthesizer stand-in's calls and hook
@@ -42,22 +42,6 @@ void Stop(const std::string& message) {
   std::fprintf(stderr, "winsim: %s\n", message.c_str());
   std::fflush(stderr);
   std::abort();
-}
-
-int CompareNoCase(std::string_view a, std::string_view b) {
-  size_t n = a.size() < b.size() ? a.size() : b.size();
-  bool trail = false;  // the byte at i is the second of a double-byte character in `a`
-  for (size_t i = 0; i < n; ++i) {
-    int ca = static_cast<unsigned char>(a[i]);
-    int cb = static_cast<unsigned char>(b[i]);
-    if (!trail && ca >= 'a' && ca <= 'z') ca -= 32;
-    if (!trail && cb >= 'a' && cb <= 'z') cb -= 32;
-    if (ca != cb) return ca < cb ? -1 : 1;
-    // Equal so far, so both texts split into the same characters up to here.
-    trail = !trail && IsLeadByte(static_cast<unsigned char>(a[i]));
-  }
-  if (a.size() == b.size()) return 0;
-  return a.size() < b.size() ? -1 : 1;
 }
 
 }  // namespace detail

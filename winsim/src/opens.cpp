@@ -11,6 +11,7 @@
 #include "internal.h"
 #include "opens.h"
 #include "paths.h"
+#include "resolve.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 

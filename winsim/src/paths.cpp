@@ -1,17 +1,11 @@
-// Windows paths and file names (see paths.h): parsing against the current
-// folder, the characters a name may hold, how names compare and match a
-// search mask, and the walk from a drive's root to the host path, one name
-// at a time. Nothing is cached here: unless a test froze the host folders,
-// every walk looks at the host as it is now, so a test may change a medium
-// between calls.
+// Windows paths and file names as text (see paths.h): parsing against the
+// current folder, the characters a name may hold, how names compare and
+// match a search mask.
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <utility>
 #include <windows.h>
 
-#include "drives.h"
-#include "host_files.h"
 #include "internal.h"
 #include "paths.h"
 #include "sim_files.h"
@@ -118,18 +112,6 @@ bool MatchMask(std::string_view mask, std::string_view name) {
   return MatchMask(mask.substr(maskChar), name.substr(nameChar));
 }
 
-// The host name in a host folder that a Windows name names.
-bool FindHostName(const std::string& folder, const std::string& name, std::string* found) {
-  std::vector<std::string> fresh;
-  for (const std::string& candidate : winsim::detail::HostNames(folder, &fresh)) {
-    if (winsim::detail::CompareFileNames(candidate, name) == 0) {
-      *found = candidate;
-      return true;
-    }
-  }
-  return false;
-}
-
 }  // namespace
 
 namespace winsim {
@@ -140,20 +122,6 @@ void SetCurrentFolder(const std::string& windowsPath) {
   std::string folder = std::string(1, path.drive) + ":\\";
   for (const auto& name : path.names) folder += name + "\\";
   sCurrentFolder = folder;
-}
-
-std::string HostPathOf(const std::string& windowsPath) {
-  detail::WinPath path;
-  std::string host;
-  bool folder = false;
-  return detail::ResolvePath(windowsPath, &path, &host, &folder) == 0 ? host : "";
-}
-
-bool IsFileOnMachine(const std::string& windowsPath) {
-  detail::WinPath path;
-  std::string host;
-  bool folder = false;
-  return detail::ResolvePath(windowsPath, &path, &host, &folder) == 0 && !folder;
 }
 
 namespace detail {
@@ -212,28 +180,6 @@ bool MatchesMask(const std::string& mask, const std::string& name) {
 }
 
 size_t LastPathSeparator(std::string_view text) { return LastSeparator(text, "\\/"); }
-
-DWORD ResolveOnHost(const WinPath& path, std::string* host, bool* isFolder) {
-  std::string current;
-  DWORD error = DriveRoot(path.drive, &current);
-  if (error != 0) return error;
-  if (!HostIsFolder(current)) return ERROR_NOT_READY;
-  for (size_t i = 0; i < path.names.size(); ++i) {
-    bool last = i + 1 == path.names.size();
-    std::string found;
-    if (!FindHostName(current, path.names[i], &found)) return last ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-    current.append("/").append(found);
-    if (!last && !HostIsFolder(current)) return ERROR_PATH_NOT_FOUND;
-  }
-  *isFolder = HostIsFolder(current);
-  *host = std::move(current);
-  return 0;
-}
-
-DWORD ResolvePath(const std::string& text, WinPath* path, std::string* host, bool* isFolder) {
-  DWORD error = ParseWinPath(text, path);
-  return error != 0 ? error : ResolveOnHost(*path, host, isFolder);
-}
 
 void ResetPaths() { sCurrentFolder = "C:\\"; }
 

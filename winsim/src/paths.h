@@ -1,7 +1,8 @@
-// Windows paths and file names: how a text is taken apart, which names a
-// path can hold, how names compare and match a pattern, and where a path
-// lands on the host. Every file call of the machine reads its paths through
-// here, one character at a time, and nowhere else.
+// Windows paths and file names as text: how a text is taken apart, which
+// names a path can hold, and how names compare and match a pattern. Every
+// file call of the machine reads its paths through here, one character at a
+// time, and nowhere else. Nothing here looks at a drive or the host; where a
+// path lands is resolve.h's question.
 #pragma once
 
 #include <windows.h>
@@ -52,15 +53,5 @@ int CompareFileNames(std::string_view a, std::string_view b);
 // Whether a name matches a search mask: '*' any run of characters, '?' any
 // one, case ignored, "*" and "*.*" every name.
 bool MatchesMask(const std::string& mask, const std::string& name);
-
-// Resolves a parsed path onto the host. Returns 0 with the host path and
-// whether it is a folder, or the error: ERROR_NOT_READY (no medium),
-// ERROR_PATH_NOT_FOUND (a missing drive or folder on the way) or
-// ERROR_FILE_NOT_FOUND (the last name is missing).
-DWORD ResolveOnHost(const WinPath& path, std::string* host, bool* isFolder);
-
-// Parses and resolves in one; for the test-control API and for calls that
-// only need to know where an existing path lies.
-DWORD ResolvePath(const std::string& text, WinPath* path, std::string* host, bool* isFolder);
 
 }  // namespace winsim::detail

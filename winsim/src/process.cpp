@@ -4,8 +4,9 @@
 #include <vector>
 #include <windows.h>
 
-#include "paths.h"
 #include "internal.h"
+#include "paths.h"
+#include "resolve.h"
 #include "sim_machine.h"
 #include "sim_process.h"
 

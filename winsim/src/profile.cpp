@@ -9,6 +9,7 @@
 #include "host_files.h"
 #include "internal.h"
 #include "paths.h"
+#include "resolve.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 

@@ -41,6 +41,8 @@ void ScheduleAt(uint64_t when, std::function<void()> change) { sSchedule.emplace
 const std::vector<uint32_t>& SleepCalls() { return sSleeps; }
 
 namespace detail {
+bool IsNt() { return sVersion.platformId == VER_PLATFORM_WIN32_NT; }
+
 void AdvanceClock(uint32_t milliseconds) { sNow += milliseconds; }
 
 void ResetSystem() {
