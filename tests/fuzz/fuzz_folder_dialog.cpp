@@ -145,14 +145,14 @@ struct Model {
     const std::string& text = lines[static_cast<size_t>(line)];
     if (line < static_cast<int>(roots.size())) return Show(roots[static_cast<size_t>(line)]);
     if (text == "[.]") return;
-    if (text == "[..]") return Show(sCodePage.Parent(path));
+    if (text == "[..]") return Show(sCodePage.ParentOf(path));
     // The name between the brackets, read by character: a name whose last
     // byte leads a character (whose second byte would be the bracket) is
     // not entered, and neither is a folder too long to hold or to search.
     std::string name = text.substr(1, text.size() - 2);
-    if (!sCodePage.CutsBetweenChars(text.substr(1), name.size())) return;
+    if (!sCodePage.KeepsCharsWhole(text.substr(1), name.size())) return;
     std::string folder = path + name;
-    if (folder.size() > MAX_PATH - 1 || !sCodePage.AddBackslash(&folder) || folder.size() + 3 >= MAX_PATH) return;
+    if (folder.size() > MAX_PATH - 1 || !sCodePage.AppendBackslash(&folder) || folder.size() + 3 >= MAX_PATH) return;
     Show(folder);
   }
 };
@@ -245,7 +245,7 @@ void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
               size_t nul = text.find('\0');
               if (nul != std::string::npos) text.resize(nul);
               if (text.size() > MAX_PATH - 1) text.resize(MAX_PATH - 1);
-              sCodePage.AddBackslash(&text);  // refused: handed back as read
+              sCodePage.AppendBackslash(&text);  // refused: handed back as read
               expectedPath = text;
               if (how == 0) user.PressOK();
               else user.PressEnter();
@@ -284,8 +284,8 @@ void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
       RequireSame(dialog.path, expectedPath, "the folder handed back");
       size_t length = strlen(dialog.path);
       Require(length <= MAX_PATH - 1, "the folder handed back is longer than 259 characters");
-      Require(length == MAX_PATH - 1 || sCodePage.EndsWithBackslash(dialog.path) ||
-                  sCodePage.EndsInsideChar(dialog.path),
+      Require(length == MAX_PATH - 1 || sCodePage.LastIsBackslash(dialog.path) ||
+                  sCodePage.LastIsLoneLead(dialog.path),
               "the folder handed back does not end with a backslash");
     }
     qfuzz::RequireNothingLeftOpen();

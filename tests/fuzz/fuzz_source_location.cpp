@@ -132,7 +132,7 @@ std::string SetupPathFor(const OsKind& os) {
 // with a backslash character and its setup program is a file there.
 bool PassesOnTheMachine(const std::string& folder, const OsKind& os) {
   std::string setup = SetupPathFor(os);
-  if (setup.empty() || !sCodePage.EndsWithBackslash(folder)) return false;
+  if (setup.empty() || !sCodePage.LastIsBackslash(folder)) return false;
   return winsim::IsFileOnMachine(folder + setup);
 }
 
@@ -143,7 +143,7 @@ std::string FolderFromField(std::string text) {
   size_t nul = text.find('\0');
   if (nul != std::string::npos) text.resize(nul);
   if (text.size() > MAX_PATH - 1) text.resize(MAX_PATH - 1);
-  sCodePage.AddBackslash(&text);
+  sCodePage.AppendBackslash(&text);
   return text;
 }
 
@@ -151,7 +151,7 @@ std::string FolderFromField(std::string text) {
 std::string IniFolder(const std::string& root, std::string value) {
   if (!value.empty() && value[0] == '\\') value.erase(0, 1);
   std::string folder = root + value;
-  if (folder.size() > MAX_PATH - 1 || !sCodePage.AddBackslash(&folder)) return "";
+  if (folder.size() > MAX_PATH - 1 || !sCodePage.AppendBackslash(&folder)) return "";
   return folder;
 }
 
@@ -307,7 +307,7 @@ void qfuzz::RunInstallerInput(FuzzedDataProvider& in) {
   if (located) {
     Require(memchr(folder, '\0', MAX_PATH) != nullptr, "the drivers folder is not terminated within MAX_PATH");
     result = folder;
-    Require(sCodePage.EndsWithBackslash(result), "the drivers folder does not end with a backslash: " + result);
+    Require(sCodePage.LastIsBackslash(result), "the drivers folder does not end with a backslash: " + result);
     Require(result.size() <= MAX_PATH - 1, "the drivers folder is longer than 259 characters");
     Require(PassesOnTheMachine(result, os), "the drivers folder has no setup program for this Windows: " + result);
   }

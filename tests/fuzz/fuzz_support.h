@@ -12,6 +12,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,6 +22,7 @@
 #include <string_view>
 #include <tuple>
 #include <utility>
+#include <vector>
 
 #include "sim_dialogs.h"
 #include "sim_files.h"
@@ -271,54 +273,66 @@ inline void RequireNothingLeftOpen() {
 }
 
 // The model's own reading of an ANSI path in the machine's code page, kept
-// apart from the platform's: which bytes lead a double-byte character (the
-// code page tables' ranges), and the path rules of the installer stated by
-// character. A lead byte with nothing after it is a (cut) character.
+// apart from the platform's: the text is first taken apart into its
+// characters (one byte, or a lead byte and the byte after it, by the code
+// page tables' lead-byte ranges), and every question is then answered on
+// that list. A lead byte that is the text's last byte has nothing to pair
+// with and stands alone, as Windows' CharNext steps over it onto the end.
 struct CodePageModel {
+  using Chars = std::vector<std::string>;
   unsigned number = 1252;
 
-  bool Lead(unsigned char byte) const {
+  bool LeadsPair(char c) const {
+    unsigned byte = static_cast<unsigned char>(c);
     if (number == 932) return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
     if (number == 936 || number == 949 || number == 950) return byte >= 0x81 && byte <= 0xFE;
     return false;
   }
-  size_t Next(const std::string& text, size_t at) const {
-    return Lead(static_cast<unsigned char>(text[at])) && at + 1 < text.size() ? at + 2 : at + 1;
+  Chars Split(const std::string& text) const {
+    Chars chars;
+    bool open = false;  // the last character is a lead byte awaiting its pair
+    for (char byte : text) {
+      if (open) chars.back() += byte;
+      else chars.emplace_back(1, byte);
+      open = !open && LeadsPair(byte);
+    }
+    return chars;
   }
-  size_t LastCharAt(const std::string& text) const {
-    size_t last = 0;
-    for (size_t at = 0; at < text.size(); at = Next(text, at)) last = at;
-    return last;
+  bool LastIsBackslash(const std::string& text) const {
+    Chars chars = Split(text);
+    return !chars.empty() && chars.back() == "\\";
   }
-  bool EndsWithBackslash(const std::string& text) const {
-    return !text.empty() && text.back() == '\\' && LastCharAt(text) == text.size() - 1;
+  // A text cut inside a character: whatever came next would pair with it.
+  bool LastIsLoneLead(const std::string& text) const {
+    Chars chars = Split(text);
+    return !chars.empty() && chars.back().size() == 1 && LeadsPair(chars.back()[0]);
   }
-  bool EndsInsideChar(const std::string& text) const {
-    return !text.empty() && LastCharAt(text) == text.size() - 1 && Lead(static_cast<unsigned char>(text.back()));
+  // Whether the first `count` bytes are whole characters of `text`: read on
+  // their own they are then the leading characters of the whole text.
+  bool KeepsCharsWhole(const std::string& text, size_t count) const {
+    Chars whole = Split(text), head = Split(text.substr(0, count));
+    return head.size() <= whole.size() && std::equal(head.begin(), head.end(), whole.begin());
   }
-  // Whether the first `count` bytes of `text` end between two characters.
-  bool CutsBetweenChars(const std::string& text, size_t count) const {
-    size_t at = 0;
-    while (at < count) at = Next(text, at);
-    return at == count;
-  }
-  // The text with a backslash added, unless it ends with one; false, with
-  // the text as it was, when the backslash does not fit in 259 bytes or
-  // would become the second byte of a cut character.
-  bool AddBackslash(std::string* text) const {
-    if (EndsWithBackslash(*text)) return true;
-    if (text->size() + 1 > MAX_PATH - 1 || EndsInsideChar(*text)) return false;
+  // The text with a backslash character at its end; false, with the text as
+  // it was, when it needs one that does not fit in 259 bytes or would pair
+  // with a lone lead byte.
+  bool AppendBackslash(std::string* text) const {
+    if (LastIsBackslash(*text)) return true;
+    if (text->size() >= MAX_PATH - 1 || LastIsLoneLead(*text)) return false;
     *text += '\\';
     return true;
   }
-  // Up one folder: the text up to the last backslash before its last
-  // character and after its first; unchanged when there is none.
-  std::string Parent(const std::string& folder) const {
-    size_t last = LastCharAt(folder);
-    size_t cut = 0;
-    for (size_t at = folder.empty() ? 0 : Next(folder, 0); at < last; at = Next(folder, at))
-      if (folder[at] == '\\') cut = at + 1;
-    return cut == 0 ? folder : folder.substr(0, cut);
+  // Up one folder: drop the last character, then characters from the end
+  // until a backslash character ends the text; the first character is never
+  // that backslash. The folder as it was when none is left.
+  std::string ParentOf(const std::string& folder) const {
+    Chars chars = Split(folder);
+    if (!chars.empty()) chars.pop_back();
+    while (chars.size() > 1 && chars.back() != "\\") chars.pop_back();
+    if (chars.size() < 2) return folder;
+    std::string parent;
+    for (const std::string& c : chars) parent += c;
+    return parent;
   }
 };
 
