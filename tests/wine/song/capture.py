@@ -6,6 +6,7 @@ arrivals as a Standard MIDI File at the times they arrived.
 """
 import difflib
 import re
+from collections import defaultdict
 
 import mido
 
@@ -137,8 +138,42 @@ class Capture:
         """Arrival minus write of each matched message."""
         return [(self.arrivals[b][0] - self.writes[a][0]) * 1e6 / self.freq for a, b in self.comparison.pairs]
 
-    def capture_midi(self):
-        """The arrivals as a format 0 file, at the times they arrived."""
+    def held_at_end(self):
+        """{channel 0-15: notes still sounding after the last arrival}: keyed
+        and never released, or released while the sustain pedal stays down."""
+        keyed, sustained, pedal = defaultdict(set), defaultdict(set), set()
+        for _, value in self.arrivals:
+            if unpack(value) is None:
+                continue
+            kind, channel, d1, d2 = value & 0xF0, value & 0x0F, (value >> 8) & 0x7F, (value >> 16) & 0x7F
+            if kind == 0x90 and d2:
+                keyed[channel].add(d1)
+            elif kind in (0x80, 0x90) and d1 in keyed[channel]:
+                keyed[channel].discard(d1)
+                if channel in pedal:
+                    sustained[channel].add(d1)
+            elif kind == 0xB0 and d1 == 64 and d2 >= 64:
+                pedal.add(channel)
+            elif kind == 0xB0 and d1 in (64, 121):  # pedal up, or reset all controllers
+                pedal.discard(channel)
+                sustained[channel].clear()
+            elif kind == 0xB0 and d1 >= 123:  # all notes off (and the mode changes that imply it)
+                if channel in pedal:
+                    sustained[channel] |= keyed[channel]
+                keyed[channel].clear()
+            elif kind == 0xB0 and d1 == 120:  # all sound off
+                keyed[channel].clear()
+                sustained[channel].clear()
+        held = {c: len(keyed[c] | sustained[c]) for c in range(16)}
+        return {c: n for c, n in held.items() if n}
+
+    def capture_midi(self, tail_s=None):
+        """The arrivals as a format 0 file, at the times they arrived. With
+        tail_s, for the renderer, the file also ends whatever still sounds
+        (FluidSynth renders for as long as any voice does, and a held organ
+        note sounds for ever): at the last arrival the pedals go up and all
+        notes off on every channel, so the notes release as they would, and
+        tail_s later all sound off on every channel."""
         track = mido.MidiTrack([mido.MetaMessage("set_tempo", tempo=CAPTURE_TEMPO, time=0)])
         now = 0
         for counter, value in self.arrivals:
@@ -148,7 +183,14 @@ class Capture:
             tick = max(0, round(self.seconds(counter) * 1e6 * CAPTURE_PPQ / CAPTURE_TEMPO))
             track.append(message.copy(time=tick - now))
             now = tick
-        track.append(mido.MetaMessage("end_of_track", time=CAPTURE_PPQ))
+        if tail_s is None:
+            track.append(mido.MetaMessage("end_of_track", time=CAPTURE_PPQ))
+        else:
+            tail = round(tail_s * 1e6 * CAPTURE_PPQ / CAPTURE_TEMPO)
+            for control, delay in ((64, 0), (66, 0), (123, 0), (120, tail)):
+                track += [mido.Message("control_change", channel=c, control=control, value=0,
+                                       time=delay if c == 0 else 0) for c in range(16)]
+            track.append(mido.MetaMessage("end_of_track", time=0))
         midi = mido.MidiFile(type=0, ticks_per_beat=CAPTURE_PPQ)
         midi.tracks.append(track)
         return midi

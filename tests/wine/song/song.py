@@ -17,6 +17,8 @@ Run with /usr/bin/python3 (Debian's mido and matplotlib).
 import os
 import subprocess
 import sys
+import tempfile
+import time
 import wave
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -27,14 +29,43 @@ from smf import SongError, describe_skipped, driver_script, read_song  # noqa: E
 SOUNDFONT = "/usr/share/sounds/sf2/TimGM6mb.sf2"
 
 
-def render(midi_path, wav_path):
-    """FluidSynth, offline, 44.1 kHz; None when it worked, else the reason."""
+# After the last arrival: the releases and the reverb, then all sound off.
+TAIL_S = 1.5
+# FluidSynth renders on after a file's end while any voice sounds (about 2 s
+# more even when all is silenced); a render that goes this far past the time
+# it was asked for, in sound or in running time, is stopped.
+RENDER_SLACK_S = 10
+
+
+def render(midi_path, wav_path, seconds):
+    """FluidSynth, offline, 44.1 kHz, of a file that lasts about seconds;
+    None when it worked, else the reason. A render stopped for going on too
+    long leaves no WAV."""
     if not os.path.exists(SOUNDFONT):
         return f"no soundfont at {SOUNDFONT} (Debian package timgm6mb-soundfont)"
-    done = subprocess.run(["fluidsynth", "-ni", "-q", "-r", "44100", "-g", "0.5", "-F", wav_path, SOUNDFONT, midi_path],
-                          stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
-    if done.returncode != 0 or not os.path.exists(wav_path):
-        return f"fluidsynth failed ({done.returncode}): {done.stdout.strip()[-300:]}"
+    if os.path.exists(wav_path):
+        os.remove(wav_path)
+    most_bytes = (seconds + RENDER_SLACK_S) * 44100 * 4  # 16-bit stereo
+    patience = 60 + 2 * (seconds + RENDER_SLACK_S)
+    deadline = time.monotonic() + patience
+    renderer = subprocess.Popen(["fluidsynth", "-ni", "-q", "-r", "44100", "-g", "0.5", "-F", wav_path, SOUNDFONT,
+                                 midi_path], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    while True:
+        try:
+            output = renderer.communicate(timeout=0.05)[0]
+            break
+        except subprocess.TimeoutExpired:
+            grown = os.path.exists(wav_path) and os.path.getsize(wav_path) > most_bytes
+            if grown or time.monotonic() > deadline:
+                renderer.kill()
+                renderer.communicate()
+                if os.path.exists(wav_path):
+                    os.remove(wav_path)
+                limit = (f"went on past {seconds + RENDER_SLACK_S:.0f} s of sound" if grown
+                         else f"ran longer than {patience:.0f} s")
+                return f"fluidsynth was stopped: it {limit} (the render should last {seconds:.1f} s)"
+    if renderer.returncode != 0 or not os.path.exists(wav_path):
+        return f"fluidsynth failed ({renderer.returncode}): {output.strip()[-300:]}"
     return None
 
 
@@ -98,15 +129,21 @@ def report(song_path, run_dir, out_dir):
         with open(os.path.join(out_dir, "row.md"), "w") as row:
             row.write(f"| Wine: song ring to synth ({len(delays)}/{len(capture.written)} msgs, {waits} waits) "
                       f"| median {median * 1000:.0f} us | p99 {p99 * 1000:.0f} us | max {top * 1000:.0f} us |\n")
+    held = capture.held_at_end()
+    where = ", ".join(f"channel {c + 1}: {n}" for c, n in sorted(held.items()))
+    say(f"  notes held at the end: {sum(held.values())} ({where}); the sound releases them there "
+        f"and is silenced {TAIL_S} s later" if held else "  notes held at the end: none")
     capture.capture_midi().save(midi_path)
-    problem = render(midi_path, wav_path)
+    last = capture.seconds(capture.arrivals[-1][0]) if capture.arrivals else 0
+    with tempfile.TemporaryDirectory() as scratch:
+        ended = os.path.join(scratch, "ended.mid")
+        capture.capture_midi(tail_s=TAIL_S).save(ended)
+        problem = render(ended, wav_path, last + TAIL_S)
     if problem:
         say(f"  sound: none, {problem}")
         ok = False
     else:
-        # The last arrival, then 1.5 s for the releases and the reverb.
-        last = capture.seconds(capture.arrivals[-1][0]) if capture.arrivals else 0
-        trim_wav(wav_path, last + 1.5)
+        trim_wav(wav_path, last + TAIL_S)
         seconds, rms = wav_facts(wav_path)
         say(f"  sound: {wav_path} ({seconds:.1f} s, RMS {rms:.4f})")
     from picture import draw

@@ -3,11 +3,13 @@ the driver's instants, comparing what was written with what arrived, the
 capture file, and the bundled song's own make-up. Run with
 /usr/bin/python3 -m unittest discover -s tests/wine/song."""
 import os
+import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+import wave
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -16,6 +18,9 @@ import mido  # noqa: E402
 
 from capture import Capture, CaptureError, Comparison  # noqa: E402
 from smf import SongError, driver_script, pack, read_song, unpack  # noqa: E402
+from song import SOUNDFONT, render  # noqa: E402
+
+CAN_RENDER = shutil.which("fluidsynth") is not None and os.path.exists(SOUNDFONT)
 
 
 def smf(form, division, *tracks):
@@ -242,6 +247,48 @@ class CaptureTest(unittest.TestCase):
         self.assertEqual(done.returncode, 1, done.stdout + done.stderr)
         self.assertIn("lost (written, never arrived) 1: #1 00644090", done.stdout)
         self.assertTrue(os.path.getsize(os.path.join(out, "two.png")) > 0)
+
+
+    def test_notes_held_at_the_end(self):
+        # Arrivals, a millisecond apart, and the notes still sounding after them, by channel.
+        cases = [
+            ("all released", [0x643C90, 0x644090, 0x003C90, 0x404080], {}),
+            ("never released", [0x643C90, 0x644090, 0x003C90, 0x643093], {0: 1, 3: 1}),
+            ("released under the pedal", [0x7F40B0, 0x643C90, 0x003C90], {0: 1}),
+            ("pedal up", [0x7F40B0, 0x643C90, 0x003C90, 0x0040B0], {}),
+            ("all notes off", [0x643C90, 0x644090, 0x007BB0], {}),
+            ("all sound off under the pedal", [0x7F40B0, 0x643C90, 0x0078B0], {}),
+        ]
+        for name, arrived, held in cases:
+            with self.subTest(name):
+                writes = [(5000000, "song", 0)] + [(5000000 + 1000 * i, "write", v) for i, v in enumerate(arrived)]
+                run_record(self.dir, writes, [(5000500 + 1000 * i, v) for i, v in enumerate(arrived)])
+                capture = Capture(*(os.path.join(self.dir, n) for n in ("writes.txt", "arrivals.txt", "DOVORAV.LOG")))
+                self.assertEqual(capture.held_at_end(), held)
+
+    @unittest.skipUnless(CAN_RENDER, "fluidsynth and the TimGM6mb soundfont are needed to render")
+    def test_a_note_never_released_ends_a_few_seconds_after_the_song(self):
+        # An organ (program 19) holds middle C for ever; a note on channel 4
+        # comes and goes. Unended, FluidSynth would render the organ without end.
+        song = self.files.write("held.mid", smf(0, 96, b"\x00\xc0\x13\x00\x90\x3c\x64"
+                                                + b"\x60\x93\x40\x64\x60\x40\x00" + END))
+        messages = [(5000000, 0x13C0), (5000000, 0x643C90), (5500000, 0x644093), (6000000, 0x004093)]
+        run_record(self.dir, [(5000000, "song", 0)] + [(t, "write", v) for t, v in messages],
+                   [(t + 4000, v) for t, v in messages])
+        out = os.path.join(self.dir, "out")
+        done = subprocess.run([sys.executable, os.path.join(HERE, "song.py"), "report", song, self.dir, out],
+                              capture_output=True, text=True, timeout=120)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        self.assertIn("notes held at the end: 1 (channel 1: 1)", done.stdout)
+        # The last arrival at 1.004 s and the 1.5 s tail.
+        with wave.open(os.path.join(out, "held.wav")) as w:
+            self.assertAlmostEqual(w.getnframes() / w.getframerate(), 2.504, places=2)
+        # The bound behind the ending: the received file, which does not end
+        # the organ, is stopped a few seconds of sound past the time asked for.
+        wav = os.path.join(self.dir, "unended.wav")
+        problem = render(os.path.join(out, "held-received.mid"), wav, 1)
+        self.assertIn("fluidsynth was stopped: it went on past 11 s of sound", problem or "")
+        self.assertFalse(os.path.exists(wav))
 
 
 class BundledSongTest(unittest.TestCase):
