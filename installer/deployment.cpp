@@ -41,15 +41,38 @@ BOOL CopyOverwriting(LPCSTR from, LPCSTR to) {
   return FALSE;
 }
 
-// Copies every file of `sourceFolder` into `destinationFolder` under the
-// same name; both end with a backslash.
-void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally) {
+// TRUE when the folder can be searched: it is there, on a disc that reads.
+BOOL FolderIsThere(LPCSTR folder) {
+  char pattern[MAX_PATH];
+  if (!PathTextCopy(pattern, folder) || !PathTextAppend(pattern, "*.*")) return FALSE;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(pattern, &entry);
+  if (search == INVALID_HANDLE_VALUE) return FALSE;
+  FindClose(search);
+  return TRUE;
+}
 
+// A search of a media folder that failed with `error`: TRUE when the CD
+// simply lacks the folder (or it is empty), which is no failure. "Not
+// found" with the drivers folder gone as well means the disc went away (as
+// Wine reports a drive whose medium is gone); any other error (no disc:
+// ERROR_NOT_READY; a bad sector: ERROR_CRC) is a failure too.
+BOOL LackedByTheMedia(DWORD error, LPCSTR driversFolder) {
+  return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) && FolderIsThere(driversFolder);
+}
+
+// Copies every file of `sourceFolder` into `destinationFolder` under the
+// same name; both end with a backslash. `sourceFolder` lies in
+// `driversFolder`.
+void CopyFolderFiles(LPCSTR driversFolder, LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally) {
   char pattern[MAX_PATH];
   if (!PathTextCopy(pattern, sourceFolder) || !PathTextAppend(pattern, "*.*")) return;
   WIN32_FIND_DATAA entry;
   HANDLE search = FindFirstFileA(pattern, &entry);
-  if (search == INVALID_HANDLE_VALUE) return;  // a missing or empty folder copies nothing
+  if (search == INVALID_HANDLE_VALUE) {
+    if (!LackedByTheMedia(GetLastError(), driversFolder)) ++tally->failed;
+    return;
+  }
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // ".", "..", subfolders
     char from[MAX_PATH];
@@ -66,6 +89,9 @@ void CopyFolderFiles(LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* t
     else
       ++tally->failed;
   } while (FindNextFileA(search, &entry));
+  // A listing cut short (the disc taken out while it was read) has files
+  // that were never copied.
+  if (GetLastError() != ERROR_NO_MORE_FILES) ++tally->failed;
   FindClose(search);
 }
 
@@ -85,8 +111,8 @@ void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally) {
   // that does not fit in MAX_PATH is as good as missing.
   char source[MAX_PATH];
   if (PathTextCopy(source, driversFolder) && PathTextAppend(source, kDosDrivers)) {
-    CopyFolderFiles(source, kDosFolder, tally);
-    if (PathTextAppend(source, kDosApplications)) CopyFolderFiles(source, kDosAppFolder, tally);
+    CopyFolderFiles(driversFolder, source, kDosFolder, tally);
+    if (PathTextAppend(source, kDosApplications)) CopyFolderFiles(driversFolder, source, kDosAppFolder, tally);
   }
 
   // The Windows driver set of this Windows. Other systems never get here:
@@ -104,5 +130,5 @@ void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally) {
   }
   CreateDirectoryA(destination, NULL);
   if (PathTextCopy(source, driversFolder) && PathTextAppend(source, driverSet))
-    CopyFolderFiles(source, destination, tally);
+    CopyFolderFiles(driversFolder, source, destination, tally);
 }

@@ -7,17 +7,20 @@
 //   C:\Q-Tonal\W95-98\        Windows 95 and 98: every file of "W95-98\drv\"
 //   C:\Q-Tonal\NT40\          Windows NT: every file of "NT40\drv\"
 //
-// Failures are not reported to the user: a folder that cannot be created, a
-// copy that fails or a media folder that is missing simply leaves fewer
-// files behind, and the run goes on.
+// A folder that cannot be created shows up as the copies into it failing. A
+// copy that fails, or a media folder that cannot be read, counts as failed,
+// and the run offers to make the copies again. A media folder the CD does
+// not have copies nothing and is no failure.
 #pragma once
 
 #include <windows.h>
 
 #include "os_kind.h"
 
-// What the copies did. `skipped` counts files whose source or destination
-// path would not fit in MAX_PATH: they are not attempted.
+// What the copies did. `failed` counts copies that failed and media folders
+// whose search failed; `skipped` counts files whose source or destination
+// path would not fit in MAX_PATH: they are not attempted, and trying again
+// cannot help them.
 struct CopyTally {
   int copied;
   int failed;

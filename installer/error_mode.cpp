@@ -1,24 +1,26 @@
 #include "error_mode.h"
 
-namespace {
-
-// The mode the process started with: what a program started from here
-// should inherit.
-UINT sProcessMode = 0;
-
-}  // namespace
+ProcessErrorMode gProcessErrorMode = {0, FALSE};
 
 void SilenceErrorBoxes() {
   // SetErrorMode only returns the old mode while replacing it, so the flags
   // are added to what the process already had.
-  sProcessMode = SetErrorMode(0);
-  SetErrorMode(sProcessMode | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+  UINT current = SetErrorMode(0);
+  // A later call finds the installer's own mode in force: the mode the
+  // process started with is the one taken first.
+  if (!gProcessErrorMode.taken) {
+    gProcessErrorMode.mode = current;
+    gProcessErrorMode.taken = TRUE;
+  }
+  SetErrorMode(current | SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
 }
 
 UINT StartWithProcessErrorMode(LPCSTR commandLine, UINT showCommand) {
+  // Nothing silenced yet: the mode in force is the process's own.
+  if (!gProcessErrorMode.taken) return WinExec(commandLine, showCommand);
   // CREATE_DEFAULT_ERROR_MODE would do this on NT alone, and WinExec cannot
   // pass it: the mode is set back around the start instead.
-  UINT silent = SetErrorMode(sProcessMode);
+  UINT silent = SetErrorMode(gProcessErrorMode.mode);
   UINT result = WinExec(commandLine, showCommand);
   SetErrorMode(silent);
   return result;

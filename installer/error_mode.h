@@ -9,10 +9,20 @@
 
 #include <windows.h>
 
+// The mode the process started with, what a program started from here
+// should inherit; taken by the first SilenceErrorBoxes of the process.
+struct ProcessErrorMode {
+  UINT mode;
+  BOOL taken;
+};
+extern ProcessErrorMode gProcessErrorMode;
+
 // Adds SEM_FAILCRITICALERRORS and SEM_NOOPENFILEERRORBOX to the process's
-// error mode, and keeps the mode it had for StartWithProcessErrorMode.
+// error mode; the first call keeps the mode it had for
+// StartWithProcessErrorMode.
 void SilenceErrorBoxes();
 
-// WinExec under the error mode the process had before SilenceErrorBoxes;
-// the installer's own mode is back when it returns. WinExec's result.
+// WinExec under the error mode the process started with (under the mode in
+// force when SilenceErrorBoxes never ran); the installer's own mode is back
+// when it returns. WinExec's result.
 UINT StartWithProcessErrorMode(LPCSTR commandLine, UINT showCommand);

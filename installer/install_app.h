@@ -6,9 +6,10 @@
 
 class CInstallApp : public CAppBase {
  public:
-  // Switches off the system's critical-error and open-file boxes, so that
-  // probing an empty CD drive stays silent (error_mode.h), then runs the
-  // installation.
+  // Makes the program's image its own, so that it never needs its disc
+  // again (image_private.h); switches off the system's critical-error and
+  // open-file boxes, so that probing an empty CD drive stays silent
+  // (error_mode.h); then runs the installation.
   BOOL InitInstance() override;
 
   // One installation, in nine phases (run_install.cpp). Their letters name
@@ -20,7 +21,8 @@ class CInstallApp : public CAppBase {
   //   E  find the marker INI file on a drive           source_location.h
   //   F  prove the drivers folder, or let the user     source_location.h,
   //      pick it in the source folder dialog           source_dir_dlg.h
-  //   G  create the tree on C: and copy the drivers    deployment.h
+  //   G  create the tree on C: and copy the drivers,   deployment.h
+  //      again while copies fail and the user asks     prompts.h
   //   H  end silently when the suite is installed      suite_launch.h
   //   I  start the suite's setup program               suite_launch.h
   // Always returns FALSE: the program has nothing left to do afterwards.

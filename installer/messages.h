@@ -11,3 +11,6 @@
 #define NO_DRIVERS_TEXT "Can not find Plurava drivers!"
 #define NO_SETUP_TEXT \
   "Can not find the Plurava Applications setup program.\nPlease run the setup program by yourself."
+#define COPY_FAILED_TEXT                                                                   \
+  "Some driver files could not be copied to C:\\Q-Tonal.\nPlease make sure the CD-ROM is in " \
+  "the drive and drive C: is not full.\n\nDo you want to try again?"

@@ -13,4 +13,6 @@ BOOL ConfirmInstall() {
 
 BOOL AskExit() { return MessageBoxA(NULL, EXIT_PROMPT_TEXT, WARNING_CAPTION, MB_YESNO) == IDYES; }
 
+BOOL AskCopyAgain() { return MessageBoxA(NULL, COPY_FAILED_TEXT, WARNING_CAPTION, MB_YESNO) == IDYES; }
+
 void ShowWarning(LPCSTR text) { MessageBoxA(NULL, text, WARNING_CAPTION, MB_OK); }

@@ -11,5 +11,9 @@ BOOL ConfirmInstall();
 // "Do you want to EXIT ...?": TRUE only for an explicit Yes.
 BOOL AskExit();
 
+// After copies that failed: "Do you want to try again?" in a Yes/No box
+// captioned "Warning"; TRUE only for an explicit Yes.
+BOOL AskCopyAgain();
+
 // An OK box captioned "Warning".
 void ShowWarning(LPCSTR text);

@@ -25,8 +25,15 @@ BOOL CInstallApp::RunInstall() {
   if (!LocateDriversFolder(os, drives, driversFolder)) return FALSE;
 
   // G: the tree on C: and the copies. The drivers folder stays as it is for
-  // phase I; deployment builds its paths in buffers of its own.
-  DeployDrivers(driversFolder, os, NULL);
+  // phase I; deployment builds its paths in buffers of its own. While
+  // copies fail, the user may put the disc back or make room on C: and have
+  // phase G made again as a whole: every copy overwrites, so the tree ends
+  // complete and current, with nothing twice.
+  CopyTally tally;
+  do {
+    tally.copied = tally.failed = tally.skipped = 0;
+    DeployDrivers(driversFolder, os, &tally);
+  } while (tally.failed > 0 && AskCopyAgain());
 
   // H: a suite that is already installed ends the run, silently.
   if (SuiteCountsAsInstalled()) return FALSE;

@@ -16,6 +16,9 @@ inline constexpr char kExit[] = "Do you want to EXIT Plurava Applications instal
 inline constexpr char kNoDrivers[] = "Can not find Plurava drivers!";
 inline constexpr char kNoSetup[] =
     "Can not find the Plurava Applications setup program.\nPlease run the setup program by yourself.";
+inline constexpr char kCopyFailed[] =
+    "Some driver files could not be copied to C:\\Q-Tonal.\nPlease make sure the CD-ROM is in the drive and drive "
+    "C: is not full.\n\nDo you want to try again?";
 
 // Qtmpu
 inline constexpr char kMixerBusy[] = "Please close all Windows Sound AP and start this DOS AP again";

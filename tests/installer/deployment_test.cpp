@@ -153,12 +153,19 @@ TEST_F(DeploymentTest, SubfoldersAreNotEnteredButHiddenAndReadOnlyFilesAreCopied
   EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
 }
 
-TEST_F(DeploymentTest, MissingDosFoldersCopyNothingAndTheRunGoesOn) {
+// A CD may hold the DOS folders empty, or lack them: nothing to copy, and
+// nothing to tell.
+TEST_F(DeploymentTest, EmptyOrMissingDosFoldersCopyNothingAndTheRunGoesOn) {
+  fs::remove_all(fs::path(root_) / "d/DRIVERS/Dosdrv/DOSAPP/QTMIX.EXE");
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(Tree("c/Q-Tonal"),
+            (std::vector<std::string>{"DOS/", "DOS/DOSAPP/", "DOS/QTDOS.SYS", "W95-98/", "W95-98/QTONAL.VXD"}));
+  fs::remove_all(fs::path(root_) / "c/Q-Tonal");
   fs::remove_all(fs::path(root_) / "d/DRIVERS/Dosdrv");
   EXPECT_EQ(RunInstaller(), 0);
   EXPECT_EQ(Tree("c/Q-Tonal"), (std::vector<std::string>{"DOS/", "DOS/DOSAPP/", "W95-98/", "W95-98/QTONAL.VXD"}));
   EXPECT_TRUE(winsim::Boxes().empty());
-  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
+  EXPECT_EQ(winsim::ProcessStarts().size(), 2u);
 }
 
 // A copy that fails over a read-only copy of an earlier run leaves the old
@@ -205,7 +212,7 @@ TEST_F(FailedOverwriteTest, DiscTakenOutKeepsEveryOldFileReadOnly) {
   ASSERT_TRUE(SetFileAttributesA("C:\\Q-Tonal\\DOS\\QTSB.COM", FILE_ATTRIBUTE_READONLY | hiddenSystem));
   winsim::BeforeCall("CopyFileA", 1, [] { winsim::EjectMedium('D'); });
   CopyTally tally = Deploy();
-  EXPECT_EQ(tally.failed, 2);
+  EXPECT_EQ(tally.failed, 4);  // the two copies, and DOSAPP\ and W95-98\drv\, which no longer read
   for (const char* name : {"QTDOS.SYS", "QTSB.COM"}) {
     EXPECT_TRUE(IsReadOnly(std::string("Q-Tonal\\DOS\\") + name)) << name;
     EXPECT_EQ(Content(std::string("c/Q-Tonal/DOS/") + name), "old") << name;
@@ -243,6 +250,7 @@ TEST_F(DeploymentTest, NamesAtTheLengthLimitAreCopiedAndOneLongerAreSkipped) {
   for (const auto& copy : winsim::FileCopies()) EXPECT_LT(copy.from.size(), 260u) << copy.from;
   ASSERT_EQ(winsim::ProcessStarts().size(), 1u);
   EXPECT_EQ(winsim::ProcessStarts()[0].commandLine, "\"" + folder + "W95-98\\app\\W98\\Setup.exe\"");
+  EXPECT_TRUE(winsim::Boxes().empty()) << "trying again cannot help a name too long";
 }
 
 TEST_F(DeploymentTest, DestinationNamesAtTheLengthLimit) {
@@ -256,42 +264,13 @@ TEST_F(DeploymentTest, DestinationNamesAtTheLengthLimit) {
   WriteMediaFile("d/D/Dosdrv/DOSAPP/" + tooLong);
   EXPECT_EQ(RunInstaller(), 0);
   EXPECT_EQ(Tree("c/Q-Tonal/DOS/DOSAPP"), (std::vector<std::string>{fits, "QTMIX.EXE"}));
+  EXPECT_TRUE(winsim::Boxes().empty());
   // Phase G again: every copy overwrites, the long name is skipped.
   CopyTally tally = {0, 0, 0};
   DeployDrivers("D:\\D\\", OsKind{0, 1, 0}, &tally);
   EXPECT_EQ(tally.copied, 4);
   EXPECT_EQ(tally.failed, 0);
   EXPECT_EQ(tally.skipped, 1);
-}
-
-// Faults during phase G are not reported and do not stop the run; what
-// could be copied is copied, and the media are never touched.
-TEST_F(DeploymentTest, FolderCreationFailureLeavesTheTreeEmptyButStillStartsSetup) {
-  winsim::InjectFault("CreateDirectoryA", 1, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_TRUE(Tree("c").empty());
-  EXPECT_EQ(winsim::FolderCreations().size(), 4u);  // each later one fails for want of C:\Q-Tonal\.
-  for (const auto& copy : winsim::FileCopies()) EXPECT_EQ(copy.error, static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
-  EXPECT_TRUE(winsim::Boxes().empty());
-  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
-}
-
-TEST_F(DeploymentTest, OneFailedCopyDoesNotStopTheOthers) {
-  winsim::InjectFault("CopyFileA", 2, ERROR_DISK_FULL);
-  EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_EQ(Tree("c/Q-Tonal"), (std::vector<std::string>{"DOS/", "DOS/DOSAPP/", "DOS/QTDOS.SYS", "W95-98/",
-                                                          "W95-98/QTONAL.VXD"}));
-  EXPECT_EQ(winsim::FileCopies().size(), 3u);
-  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
-}
-
-TEST_F(DeploymentTest, WriteProtectedDriveCWritesNothingAndStillStartsSetup) {
-  winsim::ProtectDrive('C', true);
-  EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_TRUE(Tree("c").empty());
-  for (const auto& folder : winsim::FolderCreations()) EXPECT_FALSE(folder.created) << folder.path;
-  EXPECT_TRUE(winsim::Boxes().empty());
-  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
 }
 
 TEST_F(DeploymentTest, ExistingTreeIsFineAndOtherFilesInItStay) {

@@ -24,6 +24,7 @@
 
 #include "installer_fixture.h"
 #include "scenario.h"
+#include "sim_image.h"
 #include "sim_process.h"
 
 namespace qtest {
@@ -183,6 +184,9 @@ TEST_P(FaultTableTest, OutcomeAndNothingLost) {
   EXPECT_EQ(Snapshot("d"), media) << "the installation media changed";
   EXPECT_EQ(Snapshot("e"), otherMedia) << "the installation media changed";
   ExpectNothingOpen();
+  // The program made its image its own before anything else: a disc taken
+  // out finds no page of it still to be read.
+  for (int pages : winsim::ImagePagesOnDiscAtEjects()) EXPECT_EQ(pages, 0) << "image pages left on the disc";
 
   // Nothing lost: without the fault, the same disks install completely.
   RestartWithoutTheFault();
@@ -207,6 +211,8 @@ std::vector<uint8_t> Text(size_t characters, char fill) {
 // order C:\Q-Tonal\, DOS\, DOS\DOSAPP\, W95-98\.
 const std::vector<std::string> kDosOnly = {"DOS/BIG.BIN", "DOS/DOSAPP/QTMIX.EXE", "DOS/QTDOS.SYS"};
 const std::vector<std::string> kAllButBig = {"DOS/DOSAPP/QTMIX.EXE", "DOS/QTDOS.SYS", "W95-98/QTONAL.VXD"};
+const std::vector<std::string> kAllButQtmix = {"DOS/BIG.BIN", "DOS/QTDOS.SYS", "W95-98/QTONAL.VXD"};
+const char* const kRetry = texts::kCopyFailed;
 
 // Each row: number, fault, injection; the user's answers and dialog steps;
 // then the outcome: showings, boxes, launched, tree, waits, kept copies.
@@ -214,31 +220,31 @@ const FaultRow kRows[] = {
     // ---- Phase G: folders and copies ----
     {1, "FolderCreationFails",
      [](FaultTableTest&) { winsim::InjectFault("CreateDirectoryA", 1, ERROR_ACCESS_DENIED); },  //
-     {}, {}, 0, {}, true, {}, 0, {}},
+     {IDNO}, {}, 0, {kRetry}, true, {}, 0, {}},
     {2, "WindowsDriverFolderCreationFails",
      [](FaultTableTest&) { winsim::InjectFault("CreateDirectoryA", 4, ERROR_DISK_FULL); },  //
-     {}, {}, 0, {}, true, kDosOnly, 0, {}},
+     {IDNO}, {}, 0, {kRetry}, true, kDosOnly, 0, {}},
     {3, "CopyFailsHalfWay",
      [](FaultTableTest&) { winsim::InjectFault("CopyFileA.write", 1, ERROR_DISK_FULL); },  //
-     {}, {}, 0, {}, true, kAllButBig, 0, {}},
+     {IDNO}, {}, 0, {kRetry}, true, kAllButBig, 0, {}},
     {4, "CopyFailsHalfWayOverAnEarlierCopy",
      [](FaultTableTest& t) {
        t.WriteMediaFile("c/Q-Tonal/DOS/BIG.BIN", "an earlier copy");
        winsim::InjectFault("CopyFileA.write", 1, ERROR_DISK_FULL);
      },
-     {}, {}, 0, {}, true, kAllButBig, 0, {}},
+     {IDNO}, {}, 0, {kRetry}, true, kAllButBig, 0, {}},
     {5, "CopyRefused",
      [](FaultTableTest&) { winsim::InjectFault("CopyFileA", 2, ERROR_SHARING_VIOLATION); },  //
-     {}, {}, 0, {}, true, {"DOS/BIG.BIN", "DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
+     {IDNO}, {}, 0, {kRetry}, true, {"DOS/BIG.BIN", "DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
     {6, "DiscRemovedDuringTheCopies",
      [](FaultTableTest&) { winsim::BeforeCall("CopyFileA", 2, [] { winsim::EjectMedium('D'); }); },  //
-     {IDOK}, {}, 0, {texts::kNoSetup}, false, {"DOS/BIG.BIN"}, 0, {}},
+     {IDNO, IDOK}, {}, 0, {kRetry, texts::kNoSetup}, false, {"DOS/BIG.BIN"}, 0, {}},
     {7, "DiscRemovedBeforeTheCopies",
      [](FaultTableTest&) { winsim::BeforeCall("CreateDirectoryA", 1, [] { winsim::EjectMedium('D'); }); },  //
-     {IDOK}, {}, 0, {texts::kNoSetup}, false, {}, 0, {}},
+     {IDNO, IDOK}, {}, 0, {kRetry, texts::kNoSetup}, false, {}, 0, {}},
     {8, "MediaFolderSearchFails",
      [](FaultTableTest&) { winsim::InjectFault("FindFirstFileA", 1, ERROR_NOT_READY); },  //
-     {}, {}, 0, {}, true, {"DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
+     {IDNO}, {}, 0, {kRetry}, true, {"DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
     {9, "ReadOnlyCopyFromAnEarlierRun",
      [](FaultTableTest& t) {
        t.WriteMediaFile("c/Q-Tonal/DOS/QTDOS.SYS", "old");
@@ -251,10 +257,10 @@ const FaultRow kRows[] = {
        t.MakeReadOnly("c/Q-Tonal/DOS/QTDOS.SYS");
        winsim::InjectFault("SetFileAttributesA", 1, ERROR_ACCESS_DENIED);
      },
-     {}, {}, 0, {}, true, kFullTree, 0, {{"DOS/QTDOS.SYS", "old"}}},
+     {IDNO}, {}, 0, {kRetry}, true, kFullTree, 0, {{"DOS/QTDOS.SYS", "old"}}},
     {11, "WriteProtectedDestination",
      [](FaultTableTest&) { winsim::ProtectDrive('C', true); },  //
-     {}, {}, 0, {}, true, {}, 0, {}},
+     {IDNO}, {}, 0, {kRetry}, true, {}, 0, {}},
     // ---- Phases D to F: drives, the marker INI file, the dialog ----
     {12, "EmptyCdromDriveBeforeTheMedia",
      [](FaultTableTest& t) {
@@ -336,6 +342,47 @@ const FaultRow kRows[] = {
        });
      },
      {IDYES}, {{"press CANCEL"}}, 2, {texts::kExit}, false, {}, 0, {}},
+    // ---- Phase G again: copies that fail, and the user's second chance ----
+    // The disc goes back in while the box is up, and the user answers Yes.
+    {29, "DiscPutBackBeforeYes",
+     [](FaultTableTest& t) {
+       winsim::BeforeCall("CopyFileA", 2, [] { winsim::EjectMedium('D'); });
+       winsim::SetBoxHandler([&t](const winsim::BoxRecord&) {
+         winsim::InsertMedium('D', t.HostFolder("d"));
+         return IDYES;
+       });
+     },
+     {}, {}, 0, {kRetry}, true, kFullTree, 0, {}},
+    {30, "BadSectorOnceThenYes",
+     [](FaultTableTest&) { winsim::InjectFault("CopyFileA", 2, ERROR_CRC); },  //
+     {IDYES}, {}, 0, {kRetry}, true, kFullTree, 0, {}},
+    // BIG.BIN never fits: Yes brings the box back, No goes on to the setup.
+    {31, "DiscFullEveryTime",
+     [](FaultTableTest&) { winsim::SetFreeSpace('C', 64 * 1024); },  //
+     {IDYES, IDNO}, {}, 0, {kRetry, kRetry}, true, kAllButBig, 0, {}},
+    // The destination held open by another program.
+    {32, "CopyInUse",
+     [](FaultTableTest& t) {
+       t.WriteMediaFile("c/Q-Tonal/W95-98/QTONAL.VXD", "loaded");
+       winsim::HoldFileOpen("C:\\Q-Tonal\\W95-98\\QTONAL.VXD", GENERIC_READ, FILE_SHARE_READ);
+     },
+     {IDNO}, {}, 0, {kRetry}, true, kFullTree, 0, {{"W95-98/QTONAL.VXD", "loaded"}}},
+    // DOSAPP\ reads as missing: with the drivers folder still there the CD
+    // lacks it, and nothing is said; with the drivers folder gone too, the
+    // disc went away.
+    {33, "MediaFolderNotFound",
+     [](FaultTableTest&) { winsim::InjectFault("FindFirstFileA", 2, ERROR_PATH_NOT_FOUND); },  //
+     {}, {}, 0, {}, true, kAllButQtmix, 0, {}},
+    {34, "MediaFolderAndDriversFolderNotFound",
+     [](FaultTableTest&) {
+       winsim::InjectFault("FindFirstFileA", 2, ERROR_PATH_NOT_FOUND);
+       winsim::InjectFault("FindFirstFileA", 3, ERROR_PATH_NOT_FOUND);
+     },
+     {IDNO}, {}, 0, {kRetry}, true, kAllButQtmix, 0, {}},
+    // The listing of Dosdrv\ breaks off after ".": its files were never copied.
+    {35, "ListingCutShort",
+     [](FaultTableTest&) { winsim::InjectFault("FindNextFileA", 1, ERROR_NOT_READY); },  //
+     {IDNO}, {}, 0, {kRetry}, true, {"DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rows, FaultTableTest, ::testing::ValuesIn(kRows),

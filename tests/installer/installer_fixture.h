@@ -18,6 +18,7 @@
 #include <string>
 
 #include "box_texts.h"
+#include "error_mode.h"
 #include "sim_dialogs.h"
 #include "sim_faults.h"
 #include "sim_files.h"
@@ -60,7 +61,11 @@ class InstallerTest : public ::testing::Test {
   }
 
   // Runs InstallQTonal from its entry point; returns its exit code.
-  static int RunInstaller() { return WinMain(nullptr, nullptr, const_cast<char*>(""), 1); }
+  // A new process: nothing is kept of an earlier run's error mode.
+  static int RunInstaller() {
+    gProcessErrorMode = ProcessErrorMode{0, FALSE};
+    return WinMain(nullptr, nullptr, const_cast<char*>(""), 1);
+  }
 
   // Makes the card's device present, with a description from the start.
   static void DevicePresent() { winsim::RegSetString(GamePortKey(kCard), "DeviceDesc", "Game port"); }

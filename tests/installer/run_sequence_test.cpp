@@ -1,6 +1,9 @@
-// The run from the entry point: error mode, confirmation loop, classification.
+// The run from the entry point: its image, the confirmation loop,
+// classification.
 #include "installer_fixture.h"
 #include "os_kind.h"
+#include "sim_image.h"
+#include "sim_process.h"
 
 namespace qtest {
 namespace {
@@ -22,6 +25,18 @@ void ExpectExitPrompt(const winsim::BoxRecord& box, int answer) {
 }
 
 class RunSequenceTest : public InstallerTest {};
+
+// The image is made the program's own region by region (the eject rows of
+// the fault table find no page of it left on the disc). A region that
+// refuses to be made writable is left as it is and never written: a write
+// would be an access violation, which ends the test.
+TEST_F(RunSequenceTest, ImageRegionThatRefusesToBeWritableIsLeftAlone) {
+  DevicePresent();
+  winsim::InjectFault("VirtualProtect", 1, ERROR_ACCESS_DENIED);  // the headers' region
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(winsim::ImagePagesOnDisc(), 1);
+  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
+}
 
 TEST_F(RunSequenceTest, DevicePresentAsksNothing) {
   DevicePresent();

@@ -158,22 +158,6 @@ TEST_F(SuiteLaunchTest, SetupPathWithBlanksIsQuotedSoThatNoOtherProgramStarts) {
   EXPECT_TRUE(winsim::Boxes().empty());
 }
 
-// The disc taken out while the files are copied: the copies after it fail,
-// and the setup program proved before cannot be started any more.
-TEST_F(SuiteLaunchTest, DiscTakenOutDuringTheCopiesGetsTheWarning) {
-  winsim::BeforeCall("CopyFileA", 2, [] { winsim::EjectMedium('D'); });
-  winsim::AddBoxAnswer(IDOK);
-  EXPECT_EQ(RunInstaller(), 0);
-  // The copy the disc was taken out before fails; the driver folder after it
-  // cannot even be searched.
-  ASSERT_EQ(winsim::FileCopies().size(), 2u);
-  EXPECT_TRUE(winsim::FileCopies()[0].copied);
-  EXPECT_EQ(winsim::FileCopies()[1].error, static_cast<uint32_t>(ERROR_NOT_READY));
-  EXPECT_EQ(winsim::FileSearches().back(), "D:\\DRIVERS\\W95-98\\drv\\*.*");
-  EXPECT_TRUE(winsim::ProcessStarts().empty());
-  ExpectNoSetupWarning();
-}
-
 // Only the setup program vanishes between its proof and the launch.
 TEST_F(SuiteLaunchTest, SetupVanishedSinceItsProofGetsTheWarning) {
   winsim::BeforeCall("CopyFileA", 1, [this] { RemoveMediaFile("d/DRIVERS/W95-98/app/W98/Setup.exe"); });
@@ -224,6 +208,22 @@ TEST_F(SuiteLaunchTest, SetupStartsWithTheErrorModeTheProcessStartedWith) {
     EXPECT_EQ(winsim::ErrorMode(), startMode | silent);
   }
   EXPECT_EQ(winsim::ProcessStarts().size(), 3u);
+}
+
+// The mode the process started with is taken once: silencing again keeps
+// it, and a start before any silencing runs under the mode in force.
+TEST_F(SuiteLaunchTest, TheProcessModeIsTakenByTheFirstSilencingOnly) {
+  const char setup[] = "\"D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe\"";
+  gProcessErrorMode = ProcessErrorMode{0, FALSE};
+  SetErrorMode(SEM_NOGPFAULTERRORBOX);
+  StartWithProcessErrorMode(setup, SW_SHOW);
+  SilenceErrorBoxes();
+  SilenceErrorBoxes();
+  StartWithProcessErrorMode(setup, SW_SHOW);
+  ASSERT_EQ(winsim::ProcessStarts().size(), 2u);
+  EXPECT_EQ(winsim::ProcessStarts()[0].errorMode, static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+  EXPECT_EQ(winsim::ProcessStarts()[1].errorMode, static_cast<UINT>(SEM_NOGPFAULTERRORBOX));
+  EXPECT_EQ(winsim::ErrorMode(), SEM_NOGPFAULTERRORBOX | 0x8001u);
 }
 
 TEST_F(SuiteLaunchTest, SuccessfulStartSaysNothingAndDoesNotWait) {

@@ -8,6 +8,7 @@
 #include "winsim/system.h"
 #include "winsim/codepage.h"
 #include "winsim/heap.h"
+#include "winsim/memory.h"
 #include "winsim/threads.h"
 #include "winsim/registry.h"
 #include "winsim/files.h"

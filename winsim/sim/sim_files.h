@@ -38,6 +38,12 @@ void UnmapDrive(char letter);
 // attribute changes with ERROR_WRITE_PROTECT; reading is unchanged.
 void ProtectDrive(char letter, bool writeProtected);
 
+// From now until Reset the drive has only `bytes` free: a copy that does not
+// fit writes what fits, then fails with ERROR_DISK_FULL and leaves no
+// destination (the file it replaced is gone too, as CopyFileA truncates it
+// first). Copies use the room up and give back what they replace.
+void SetFreeSpace(char letter, uint64_t bytes);
+
 // A promise that the host folders change only through the platform itself
 // until the next Reset: folder listings and the host's answers on what a
 // path is are then kept, and every folder creation, copy or attribute change
@@ -123,8 +129,9 @@ const std::vector<AttributeChangeRecord>& AttributeChanges();
 // follows Windows' share rules: an open fails with ERROR_SHARING_VIOLATION
 // unless every open of the file so far shares the access it asks for and it
 // shares the access each of them holds. Returns an id, or 0 when an open
-// already there does not allow this one. (Copies and profile reads do not
-// look at share modes.)
+// already there does not allow this one. Copies follow the same rules:
+// CopyFileA reads its source sharing reading and writes its destination
+// sharing nothing. (Profile reads do not look at share modes.)
 int HoldFileOpen(const std::string& windowsPath, uint32_t access, uint32_t share);
 void ReleaseFile(int id);
 

@@ -21,6 +21,7 @@ struct Drive {
   bool hasMedium;
   std::string host;
   bool writeProtected = false;
+  int64_t freeBytes = -1;  // -1: as much as the host has
 };
 
 std::map<char, Drive> sDrives;  // by upper-case letter
@@ -54,6 +55,7 @@ void EjectMedium(char letter) {
   Drive* drive = MappedDrive(letter, "ejecting the medium of");
   drive->hasMedium = false;
   drive->host.clear();
+  winsim::detail::NoteEjection(UpperDriveLetter(letter));
 }
 
 void InsertMedium(char letter, const std::string& hostFolder) {
@@ -66,6 +68,10 @@ void UnmapDrive(char letter) { sDrives.erase(UpperDriveLetter(letter)); }
 
 void ProtectDrive(char letter, bool writeProtected) {
   MappedDrive(letter, "write-protecting")->writeProtected = writeProtected;
+}
+
+void SetFreeSpace(char letter, uint64_t bytes) {
+  MappedDrive(letter, "limiting the free space of")->freeBytes = static_cast<int64_t>(bytes);
 }
 
 namespace detail {
@@ -81,6 +87,16 @@ DWORD DriveRoot(char drive, std::string* host) {
 bool DriveWriteProtected(char drive) {
   const Drive* found = DriveOf(drive);
   return found != nullptr && found->writeProtected;
+}
+
+int64_t DriveFreeBytes(char drive) {
+  const Drive* found = DriveOf(drive);
+  return found != nullptr ? found->freeBytes : -1;
+}
+
+void DriveUseBytes(char drive, int64_t bytes) {
+  Drive* found = DriveOf(drive);
+  if (found != nullptr && found->freeBytes >= 0) found->freeBytes -= bytes;
 }
 
 void ResetDrives() { sDrives.clear(); }

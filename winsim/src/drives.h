@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 namespace winsim::detail {
@@ -14,5 +15,10 @@ DWORD DriveRoot(char drive, std::string* host);
 
 // Whether a test write-protected the drive (upper-case letter).
 bool DriveWriteProtected(char drive);
+
+// The bytes free on the drive (upper-case letter) when a test limited them,
+// else -1; and a change of what its files use.
+int64_t DriveFreeBytes(char drive);
+void DriveUseBytes(char drive, int64_t bytes);
 
 }  // namespace winsim::detail

@@ -29,6 +29,7 @@ const char* const kFaultPoints[] = {
     "HeapReAlloc",               // heap.cpp: NULL, the block untouched
     "LB_ADDSTRING",              // dialogs.cpp: LB_ERRSPACE, the line not added
     "SetFileAttributesA",        // files_write.cpp
+    "VirtualProtect",            // image.cpp: the protection stays as it was
     "WinExec",                   // process.cpp: the error is the result
 };
 

@@ -18,6 +18,7 @@
 #include "drives.h"
 #include "host_files.h"
 #include "internal.h"
+#include "opens.h"
 #include "paths.h"
 #include "resolve.h"
 #include "sim_files.h"
@@ -92,9 +93,11 @@ DWORD CreateFolder(LPCSTR text) {
   return 0;
 }
 
-// Copies the bytes; on a failure part way the partial copy is removed, as
-// Windows removes it.
-DWORD CopyBytes(const std::string& from, const std::string& to, const struct stat& source) {
+// Copies the bytes, or only the first `stopAt` of them and then fails with
+// `stopError` (stopAt -1: all of them); on a failure part way the partial
+// copy is removed, as Windows removes it.
+DWORD CopyBytes(const std::string& from, const std::string& to, const struct stat& source, off_t stopAt,
+                DWORD stopError) {
   int in = ::open(from.c_str(), O_RDONLY);
   if (in < 0) return ErrorOfErrno(errno);
   int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
@@ -104,17 +107,14 @@ DWORD CopyBytes(const std::string& from, const std::string& to, const struct sta
     return error;
   }
   DWORD error = 0;
-  // An injected failure part way: half the bytes are written first.
-  DWORD partWayError = 0;
-  off_t partWay = -1;
-  if (winsim::detail::FaultDue("CopyFileA.write", &partWayError)) partWay = source.st_size / 2;
+  off_t partWay = stopAt;
   off_t written = 0;
   char buffer[64 * 1024];
   for (;;) {
     size_t want = sizeof buffer;
     if (partWay >= 0 && static_cast<off_t>(want) > partWay - written) want = static_cast<size_t>(partWay - written);
     if (partWay >= 0 && want == 0) {
-      error = partWayError;
+      error = stopError;
       break;
     }
     ssize_t got = ::read(in, buffer, want);
@@ -147,6 +147,29 @@ DWORD CopyBytes(const std::string& from, const std::string& to, const struct sta
   return 0;
 }
 
+// Copies onto a drive whose free space a test may have limited: the file
+// being replaced is truncated first, so its room counts; what does not fit
+// fails with ERROR_DISK_FULL after writing what fits. An injected failure
+// part way writes half the bytes first.
+DWORD CopyWithinRoom(const std::string& from, const std::string& to, char drive, const struct stat& source,
+                     bool replacing) {
+  off_t stopAt = -1;
+  DWORD stopError = 0;
+  if (winsim::detail::FaultDue("CopyFileA.write", &stopError)) stopAt = source.st_size / 2;
+  struct stat old;
+  off_t replaced = replacing && ::stat(to.c_str(), &old) == 0 ? old.st_size : 0;
+  int64_t room = winsim::detail::DriveFreeBytes(drive);
+  if (room >= 0 && source.st_size > room + replaced && (stopAt < 0 || stopAt > room + replaced)) {
+    stopAt = static_cast<off_t>(room + replaced);
+    stopError = ERROR_DISK_FULL;
+  }
+  DWORD error = CopyBytes(from, to, source, stopAt, stopError);
+  // A copy that failed before it opened the destination leaves the old file.
+  bool oldGone = error == 0 || ::access(to.c_str(), F_OK) != 0;
+  winsim::detail::DriveUseBytes(drive, (error == 0 ? source.st_size : 0) - (oldGone ? replaced : 0));
+  return error;
+}
+
 DWORD CopyOne(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   WinPath source;
   std::string sourceHost;
@@ -169,6 +192,11 @@ DWORD CopyOne(LPCSTR from, LPCSTR to, BOOL failIfExists) {
     std::error_code ec;
     if (fs::equivalent(sourceHost, targetHost, ec)) return ERROR_SHARING_VIOLATION;
   }
+  // Another program holds the source or the destination open: CopyFile
+  // reads one sharing reading and writes the other sharing nothing.
+  if (!winsim::detail::OpenAllowed(sourceHost, GENERIC_READ, FILE_SHARE_READ) ||
+      (exists && !winsim::detail::OpenAllowed(targetHost, GENERIC_WRITE, 0)))
+    return ERROR_SHARING_VIOLATION;
   if (winsim::detail::DriveWriteProtected(target.drive)) return ERROR_WRITE_PROTECT;
   // Windows opens the destination for writing, which a read-only file
   // refuses. (Wine running as root is let through by the host.)
@@ -184,7 +212,7 @@ DWORD CopyOne(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   winsim::detail::RefuseMemoryWrite(targetHost, "a copy");
   struct stat info;
   if (::stat(sourceHost.c_str(), &info) != 0) return ErrorOfErrno(errno);
-  return CopyBytes(sourceHost, targetHost, info);
+  return CopyWithinRoom(sourceHost, targetHost, target.drive, info, exists);
 }
 
 // Resolves an existing file or folder for the attribute functions.

@@ -30,11 +30,16 @@ void ResetDevices();
 void ResetDialogs();
 void ResetMultimedia();
 void ResetThreads();
+void ResetImage();
 
 // Counts a call of `function` and tells whether an injected fault is due for
 // it; if so, *error receives the error the call fails with. `function` must
 // be one of the fault points listed in faults.cpp.
 bool FaultDue(const char* function, DWORD* error);
+
+// The medium of a drive was taken out: the image counts its pages still on
+// that disc (image.cpp).
+void NoteEjection(char letter);
 
 // Ends the process loudly with "winsim: " and the message: the one way the
 // machine stops a test (Unmodelled, an unknown fault point).

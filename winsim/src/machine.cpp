@@ -28,6 +28,7 @@ void Reset() {
   detail::ResetSynthStandIn();  // the synthesizer stand-in's calls and hook
   detail::ResetDevices();       // no devices, no open device handles
   detail::ResetDialogs();       // no windows, dialog scripts or showings
+  detail::ResetImage();         // the program's image as mapped from drive D:, every page on the disc
   detail::ResetMultimedia();    // manual timer mode, no timers (the service thread stopped), no mixers
   // Last: once the timer service thread is gone, no thread can still be in a
   // procedure call or a wait.

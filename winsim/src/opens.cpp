@@ -40,13 +40,19 @@ bool SharesWith(const OpenFile& earlier, DWORD access, DWORD share) {
   return !conflicts(access, earlier.share) && !conflicts(earlier.access, share);
 }
 
-bool OpenAllowed(const std::string& host, DWORD access, DWORD share) {
+}  // namespace
+
+bool winsim::detail::OpenAllowed(const std::string& host, DWORD access, DWORD share) {
   for (const OpenFile* file : sFiles)
     if (winsim::detail::HostSameFile(file->host, host) && !SharesWith(*file, access, share)) return false;
   for (const auto& held : sHeldFiles)
     if (winsim::detail::HostSameFile(held.second.host, host) && !SharesWith(held.second, access, share)) return false;
   return true;
 }
+
+namespace {
+
+using winsim::detail::OpenAllowed;
 
 // Where the file to open lies on the host; 0 or the error the open fails with.
 DWORD LocateForReading(LPCSTR name, DWORD access, DWORD share, std::string* host) {

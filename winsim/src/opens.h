@@ -5,11 +5,17 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace winsim::detail {
 
 // CreateFileA on a path that is not a device name.
 HANDLE OpenFileOnDrive(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
                        DWORD flags, HANDLE templateFile);
+
+// Whether another open of the file at `host` (by the program or held by
+// another program) lets an open with `access` and `share` through.
+bool OpenAllowed(const std::string& host, DWORD access, DWORD share);
 
 // CloseHandle on a handle that is not a device's: closes a file the program
 // opened, or fails with ERROR_INVALID_HANDLE.
