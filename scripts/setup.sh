@@ -6,7 +6,7 @@ set -euo pipefail
 source "$(dirname "$0")/apt_sources.sh"
 
 need_packages=(cmake make g++ git python3 googletest libgtest-dev libgmock-dev libbenchmark-dev clang-tidy cppcheck
-  shellcheck pyflakes3 python3-mido python3-matplotlib fluidsynth timgm6mb-soundfont
+  shellcheck pyflakes3 python3-mido python3-matplotlib python3-pefile fluidsynth timgm6mb-soundfont
   mingw-w64 xvfb xauth wine wine32:i386 clang libclang-rt-14-dev locales)
 
 say() { echo "setup: $*"; }

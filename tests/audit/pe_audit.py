@@ -2,7 +2,7 @@
 """Static audit of a shipped Windows program: will it load and run on a clean
 Windows 95 (first release), 98 or NT 4.0, on a 486?
 
-    pe_audit.py --dlls KERNEL32,USER32 [--baseline TSV] [--objdump PATH] EXE...
+    pe_audit.py --dlls KERNEL32,USER32 [--from-cd] [--baseline TSV] [--objdump PATH] EXE...
 
 Three groups of rules, each finding printed as "EXE: RULE: what, where":
   header        PE32 for the 80386, GUI subsystem 4.0, OS version 4.0, image
@@ -13,6 +13,9 @@ Three groups of rules, each finding printed as "EXE: RULE: what, where":
                 in the baseline of exports that Windows 95 and NT 4.0 share,
                 ANSI forms only;
   instructions  no instruction of any code section that the 486 lacks.
+With --from-cd (a program started from its CD), the header must also ask
+NT to run the program from the paging file (IMAGE_FILE_REMOVABLE_RUN_FROM_
+SWAP), and carry a checksum that matches the file, as pefile computes it.
 Exit status 0 when nothing was found, 1 when something was, 2 on bad use.
 """
 import argparse
@@ -28,6 +31,7 @@ IMAGE_BASE = 0x400000
 DIR_IMPORT, DIR_RESOURCE, DIR_TLS, DIR_BOUND, DIR_DELAY, DIR_CLR = 1, 2, 9, 11, 13, 14
 SCN_CODE, SCN_EXECUTE = 0x20, 0x20000000
 RT_VERSION = 16
+REMOVABLE_RUN_FROM_SWAP = 0x0400
 
 # Instructions some later processor brought, with the reason given.
 NEWER = {
@@ -324,13 +328,34 @@ def check_instructions(img, objdump):
     return bad
 
 
-def audit(path, dlls, baseline, objdump):
+def check_run_from_cd(path):
+    """What keeps a program started from a CD from running without it on NT:
+    the header flag, and the checksum (computed independently of the build's
+    post-link step, by pefile)."""
+    try:
+        import pefile
+    except ImportError:
+        return ["cannot check the header checksum: pefile (Debian python3-pefile) is not installed"]
+    pe = pefile.PE(path, fast_load=True)
+    bad = []
+    if not pe.FILE_HEADER.Characteristics & REMOVABLE_RUN_FROM_SWAP:
+        bad.append("not marked to run from the paging file (IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP): NT would read "
+                   "its pages from the CD")
+    if not pe.verify_checksum():
+        bad.append("header checksum 0x%x, not the file's 0x%x" % (pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum()))
+    pe.close()
+    return bad
+
+
+def audit(path, dlls, baseline, objdump, from_cd=False):
     """The findings for one file, as (rule, text) pairs."""
     try:
         img = Image(path)
     except (OSError, ValueError, struct.error) as e:
         return [("header", "cannot be read as a PE32 program: %s" % e)]
     findings = [("header", text) for text in check_header(img)]
+    if from_cd:
+        findings += [("header", text) for text in check_run_from_cd(path)]
     findings += [("imports", text) for text in check_imports(img, dlls, baseline)]
     findings += [("instructions", text) for text in check_instructions(img, objdump)]
     return findings
@@ -339,6 +364,7 @@ def audit(path, dlls, baseline, objdump):
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--dlls", required=True, help="comma-separated DLLs the program may import")
+    parser.add_argument("--from-cd", action="store_true", help="the program runs from its CD")
     parser.add_argument("--baseline", default=DEFAULT_BASELINE)
     parser.add_argument("--objdump", default="i686-w64-mingw32-objdump")
     parser.add_argument("exe", nargs="+")
@@ -347,7 +373,7 @@ def main():
     baseline = load_baseline(args.baseline)
     found = False
     for path in args.exe:
-        findings = audit(path, dlls, baseline, args.objdump)
+        findings = audit(path, dlls, baseline, args.objdump, args.from_cd)
         for rule, text in findings:
             print("%s: %s: %s" % (os.path.basename(path), rule, text))
         if not findings:

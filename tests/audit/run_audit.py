@@ -4,10 +4,13 @@ of its rules can fail.
 
     run_audit.py WIN32_BUILD_DIR
 
-1. InstallQTonal.exe and Qtmpu.exe pass every rule (pe_audit.py).
+1. InstallQTonal.exe and Qtmpu.exe pass every rule (pe_audit.py); the
+   installer, which runs from its CD, also the rule of programs run from a
+   CD (the flag that has NT run it from the paging file, a valid checksum).
 2. The probe programs built for the audit each break one rule and are
    rejected for that reason; copies of Qtmpu.exe with one header field
-   changed are rejected for that field.
+   changed are rejected for that field, and so are copies of the installer
+   without the flag or with a checksum that no longer matches.
 3. The baseline is the table it claims to be (sorted, one row a function,
    evidence codes of its README, the known later additions absent).
 4. Under Wine, where present: the entry point runs static constructors and
@@ -41,12 +44,12 @@ def check(name, ok, detail=""):
     print("%s %s%s" % ("PASS" if ok else "FAIL", name, (": " + detail) if detail else ""))
 
 
-def audit(path, dlls):
-    return pe_audit.audit(path, dlls, BASELINE, OBJDUMP)
+def audit(path, dlls, from_cd=False):
+    return pe_audit.audit(path, dlls, BASELINE, OBJDUMP, from_cd)
 
 
-def expect_clean(path, dlls):
-    findings = audit(path, dlls)
+def expect_clean(path, dlls, from_cd=False):
+    findings = audit(path, dlls, from_cd)
     check(os.path.basename(path) + " keeps every rule", not findings,
           "; ".join("%s: %s" % f for f in findings))
 
@@ -117,6 +120,38 @@ def run_mutations(good, work):
         findings = [t for r, t in pe_audit.audit(path, EMULATOR_DLLS, BASELINE, OBJDUMP) if r == "header"]
         hits = [t for t in findings if all(w in t for w in words)]
         check("header rule rejects " + label, len(hits) == 1 and len(findings) == 1, "; ".join(findings))
+
+
+def report_run_from_cd(path):
+    import pefile
+    pe = pefile.PE(path, fast_load=True)
+    flag = bool(pe.FILE_HEADER.Characteristics & pe_audit.REMOVABLE_RUN_FROM_SWAP)
+    check("%s: NT runs it from the paging file (characteristics 0x%04x), header checksum 0x%08x matches"
+          % (os.path.basename(path), pe.FILE_HEADER.Characteristics, pe.OPTIONAL_HEADER.CheckSum),
+          flag and pe.verify_checksum())
+    pe.close()
+
+
+def run_from_cd_mutations(installer, work):
+    """Copies of the installer that lose the flag (with a checksum made anew
+    for them) or whose checksum no longer matches (a changed time stamp) are
+    rejected for that alone."""
+    import pefile
+    flagless = os.path.join(work, "flagless.exe")
+    pe = pefile.PE(installer)
+    pe.FILE_HEADER.Characteristics &= ~pe_audit.REMOVABLE_RUN_FROM_SWAP
+    pe.OPTIONAL_HEADER.CheckSum = pe.generate_checksum()
+    pe.write(flagless)
+    pe.close()
+    data = bytearray(open(installer, "rb").read())
+    set_u32(data, pe_offsets(data)[0] + 8, 0x12345678)
+    stale = os.path.join(work, "stale.exe")
+    open(stale, "wb").write(data)
+    for label, path, words in (("a program run from its CD without the flag", flagless, ["paging file"]),
+                               ("a checksum that does not match the file", stale, ["checksum"])):
+        findings = [t for r, t in pe_audit.audit(path, INSTALLER_DLLS, BASELINE, OBJDUMP, True) if r == "header"]
+        check("header rule rejects " + label, len(findings) == 1 and all(w in findings[0] for w in words),
+              "; ".join(findings))
 
 
 def run_ordinal_and_resource(good, work):
@@ -209,7 +244,8 @@ def main():
     emulator = os.path.join(build, "emulator", "Qtmpu.exe")
     probes = os.path.join(build, "tests", "audit", "probes")
 
-    expect_clean(installer, INSTALLER_DLLS)
+    expect_clean(installer, INSTALLER_DLLS, from_cd=True)
+    report_run_from_cd(installer)
     expect_clean(emulator, EMULATOR_DLLS)
     expect_clean(os.path.join(probes, "entry_probe.exe"), PROBE_DLLS)
     expect_rejected("instruction rule rejects a cmov built for the Pentium Pro",
@@ -228,6 +264,7 @@ def main():
     work = tempfile.mkdtemp(prefix="qt-audit-")
     try:
         run_mutations(emulator, work)
+        run_from_cd_mutations(installer, work)
         run_ordinal_and_resource(emulator, work)
         run_entry_probe(os.path.join(probes, "entry_probe.exe"))
     finally:
