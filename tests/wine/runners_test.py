@@ -131,10 +131,14 @@ class EmulatorScenarioTest(unittest.TestCase):
 
 
 class FileProbeTest(unittest.TestCase):
-    def test_the_stored_answers_cover_windows_98_and_nt_4(self):
+    def test_the_stored_answers_ask_windows_95_98_and_nt_4_the_same_questions_in_order(self):
         expected = run_file_probe.read_expected()
-        self.assertTrue({"win98", "nt40"} <= set(expected), expected.keys())
-        self.assertTrue(all(expected.values()))
+        self.assertEqual(set(expected), {"win95", "win98", "nt40"})
+        questions = {version: [answer.partition(": ")[0] for answer in answers]
+                     for version, answers in expected.items()}
+        self.assertTrue(questions["win98"])
+        for version in ("win95", "nt40"):
+            self.assertEqual(questions[version], questions["win98"], version)
 
     def test_every_stored_answer_counts_once_and_any_other_answer_fails(self):
         wanted = ["a: 1", "b: 2"]

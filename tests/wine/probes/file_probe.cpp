@@ -26,6 +26,23 @@ void Create(const char* label, const char* path) {
   fprintf(sOut, "%s: CreateDirectoryA=%d error=%lu\n", label, ok, ok ? 0ul : static_cast<unsigned long>(GetLastError()));
 }
 
+void HideAsSystem(const char* label, const char* path) {
+  BOOL ok = SetFileAttributesA(path, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  fprintf(sOut, "%s: SetFileAttributesA=%d GetFileAttributesA=0x%lx\n", label, ok,
+          static_cast<unsigned long>(GetFileAttributesA(path)));
+}
+
+// The error is reported even on success: CREATE_ALWAYS over an existing file
+// succeeds with ERROR_ALREADY_EXISTS.
+void CreateAlways(const char* label, const char* path) {
+  SetLastError(0xdeadbeef);
+  HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+  DWORD error = GetLastError();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  fprintf(sOut, "%s: CreateFileA=%d error=%lu GetFileAttributesA=0x%lx\n", label, file != INVALID_HANDLE_VALUE,
+          static_cast<unsigned long>(error), static_cast<unsigned long>(GetFileAttributesA(path)));
+}
+
 void Exec(const char* label, const char* commandLine) {
   UINT result = WinExec(commandLine, SW_SHOW);
   fprintf(sOut, "%s: WinExec=%u\n", label, result);
@@ -56,6 +73,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   Exec("missing folder", "C:\\probe\\nodir\\none.exe");
   Exec("unquoted path with a blank", "C:\\probe\\My Dir\\Setup.exe");
   Exec("quoted path with a blank", "\"C:\\probe\\My Dir\\Setup.exe\"");
+  // A hidden and system file overwritten, by a copy and by a plain creation.
+  const char* hidden = "C:\\probe\\dst\\HS.TXT";
+  CopyFileA(rw, hidden, FALSE);
+  HideAsSystem("hidden and system destination", hidden);
+  Copy("writable source over the hidden and system copy", rw, hidden);
+  HideAsSystem("hidden and system again", hidden);
+  CreateAlways("CREATE_ALWAYS and FILE_ATTRIBUTE_NORMAL over the hidden and system file", hidden);
   fclose(sOut);
   return 0;
 }

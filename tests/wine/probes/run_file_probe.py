@@ -1,6 +1,7 @@
 #!/usr/bin/python3
-"""What Wine does with read-only copies, folder creation and WinExec,
-compared with the answers stored in file_probe.expected.
+"""What Wine does with read-only copies, hidden and system destinations,
+folder creation and WinExec, compared with the answers stored in
+file_probe.expected.
 
     run_file_probe.py WIN32_BUILD_DIR [--root]
 
