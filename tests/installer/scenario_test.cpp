@@ -90,6 +90,11 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
       std::string host = HostOfNew(f[1]);
       fs::create_directories(fs::path(host).parent_path());
       std::ofstream(host, std::ios::binary) << Unescape(f[2]);
+    } else if (f[0] == "big" && f.size() == 3) {
+      std::string host = HostOfNew(f[1]);
+      fs::create_directories(fs::path(host).parent_path());
+      std::ofstream(host, std::ios::binary).close();
+      fs::resize_file(host, std::stoull(f[2]) << 20);
     } else if (f[0] == "move" && f.size() == 3) {
       std::string target = HostOfNew(f[2]);
       fs::create_directories(fs::path(target).parent_path());
@@ -169,6 +174,10 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
         }
       } else if (f[0] == "exit" && f.size() == 2) {
         expected_.push_back(Join(f, "\t"));
+      } else if (f[0] == "eject" && f.size() == 3) {
+        EjectOnceThere(f[1][0], f[2]);
+      } else if (f[0] == "insert" && f.size() == 2) {
+        insertAtNextBox_ = f[1][0];
       } else if ((f[0] == "tree" || f[0] == "content" || f[0] == "attributes") && f.size() == 3) {
         outcomes_.push_back(f);
       } else if (f[0] == "started" && f.size() == 3) {
@@ -184,7 +193,22 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
     winsim::SetDialogHandler([this](winsim::DialogUser& user) { OperateDialog(user); });
   }
 
+  // The disc goes out of drive `letter` before the first copy that comes
+  // after `file` exists.
+  void EjectOnceThere(char letter, const std::string& file) {
+    winsim::BeforeCall("CopyFileA", winsim::CallCount("CopyFileA") + 1, [this, letter, file] {
+      if (fs::exists(winsim::HostPathOf(file)))
+        winsim::EjectMedium(letter);
+      else
+        EjectOnceThere(letter, file);
+    });
+  }
+
   int AnswerBox(const winsim::BoxRecord& box) {
+    if (insertAtNextBox_ != 0) {  // the disc goes back in while the box is up
+      winsim::InsertMedium(insertAtNextBox_, HostFolder(std::string("drive-") + insertAtNextBox_));
+      insertAtNextBox_ = 0;
+    }
     std::string shown = "box\t" + box.caption + "\t" + EscapeText(box.text) + "\t" + ButtonsOf(box.type);
     if (boxAnswers_.empty()) {
       // Unforeseen: answered so that the run heads for its end.
@@ -223,6 +247,7 @@ class ScenarioTest : public InstallerTest, public ::testing::WithParamInterface<
   std::vector<std::vector<std::string>> outcomes_;
   std::vector<std::string> starts_;
   std::string gap_;  // why the simulation is known to differ here, if it is
+  char insertAtNextBox_ = 0;
 };
 
 TEST_P(ScenarioTest, RunsAsDescribed) {

@@ -21,6 +21,8 @@ import difflib
 import os
 import shutil
 import sys
+import threading
+import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import known_gaps  # noqa: E402
@@ -133,10 +135,46 @@ class Machine:
         return "|".join(sorted(files, key=str.lower))
 
 
+class DiscHand(threading.Thread):
+    """The user's hand at a CD drive: takes the disc out once a file exists
+    (the drive's folder moves away, and Wine sees a drive with no disc), and
+    puts it back when the robot asks for it while a box is up (it writes
+    REQUEST)."""
+
+    def __init__(self, machine, letter, watched):
+        super().__init__(daemon=True)
+        self.folder = machine.drives[letter.lower()]
+        self.watched = machine.host_path(watched)
+        self.request = None
+        self.done = threading.Event()
+
+    def wait_for(self, path, pause):
+        while not self.done.is_set():
+            if os.path.exists(path):
+                return True
+            time.sleep(pause)
+        return False
+
+    def run(self):
+        if not self.wait_for(self.watched, 0.001):
+            return
+        os.rename(self.folder, self.folder + "-out")
+        if self.request and self.wait_for(self.request, 0.05):
+            os.rename(self.folder + "-out", self.folder)
+
+    def stop(self):
+        self.done.set()
+        self.join()
+        if os.path.exists(self.folder + "-out"):
+            os.rename(self.folder + "-out", self.folder)
+
+
 def prepare(lines, machine):
     """Applies the machine lines; returns (robot script, expected transcript,
-    expected starts, outcome lines, the reason of a known gap under Wine or "")."""
-    script, expected, starts, outcomes, gap = [], [], [], [], ""
+    expected starts, outcome lines, the reason of a known gap under Wine or "",
+    the hands that take discs out and put them back)."""
+    script, expected, starts, outcomes, gap, hands = [], [], [], [], "", []
+    insert = None  # the drive whose disc goes back in at the next box
     # The code page first: the texts of every other line are written in it.
     for number, f in lines:
         if f[0] == "codepage" and len(f) == 2 and f[1].isdigit() and int(f[1]) in wineprefix.LOCALES:
@@ -156,6 +194,15 @@ def prepare(lines, machine):
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "w", encoding=wineprefix.encoding(machine.codepage), newline="") as out:
                 out.write(unescape(f[2]))
+        elif verb == "big" and len(f) == 3:
+            path = machine.host_path(f[1])
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as out:
+                out.truncate(int(f[2]) << 20)
+        elif verb == "eject" and len(f) == 3:
+            hands.append(DiscHand(machine, f[1], f[2]))
+        elif verb == "insert" and len(f) == 2:
+            insert = f[1]
         elif verb == "move" and len(f) == 3:
             target = machine.host_path(f[2])
             os.makedirs(os.path.dirname(target), exist_ok=True)
@@ -171,7 +218,10 @@ def prepare(lines, machine):
         elif verb == "regkey" and len(f) == 2:
             machine.prefix.create_key(f[1])
         elif verb == "box" and len(f) == 5:
-            script.append("box\t" + f[4])
+            # With the disc to go back in first, the robot asks for it and
+            # waits until the drive reads.
+            script.append("box\t" + f[4] + ("\t%s:\\" % insert if insert else ""))
+            insert = None
             expected.append("\t".join(f))
         elif verb == "dialog" and len(f) == 5:
             script.append("dialog")
@@ -186,7 +236,7 @@ def prepare(lines, machine):
             starts.append("\t".join(f))
         else:
             raise ValueError("line %d not understood: %s" % (number, "\t".join(f)))
-    return script, expected, starts, outcomes, gap
+    return script, expected, starts, outcomes, gap, hands
 
 
 def show(name, transcript):
@@ -226,10 +276,17 @@ def run_one(path, build, template, work, pictures, show_transcript=False):
     prefix = wineprefix.Prefix.copy_of(template, os.path.join(scenario_work, "prefix"))
     standin = os.path.join(build, "tests", "wine", "standins", "installer", "Setup.exe")
     machine = Machine(prefix, scenario_work, standin if os.path.exists(standin) else None)
-    script, expected, starts, outcomes, gap = prepare(read_scenario(path), machine)
+    script, expected, starts, outcomes, gap, hands = prepare(read_scenario(path), machine)
     qt = prefix.install_programs([os.path.join(build, "installer", "InstallQTonal.exe"),
                                   os.path.join(build, "tests", "wine", "robot", "robot.exe")])
-    transcript = prefix.run_robot(script, "InstallQTonal.exe", DEADLINE_MS, codepage=machine.codepage)
+    for hand in hands:
+        hand.request = os.path.join(qt, "insert.txt")
+        hand.start()
+    try:
+        transcript = prefix.run_robot(script, "InstallQTonal.exe", DEADLINE_MS, codepage=machine.codepage)
+    finally:
+        for hand in hands:
+            hand.stop()
     expected += starts
     transcript += machine.started()
     for f in outcomes:

@@ -6,6 +6,8 @@
 //
 // Script lines, tab-separated:
 //   box     ANSWER        wait for the next message box; answer YES, NO, OK or CANCEL
+//   box     ANSWER  PATH  the same, but first ask for a disc (write insert.txt in
+//                         the current folder) and wait until PATH can be read
 //   dialog                wait for the folder dialog and write down its state
 //   select  N             select list line N, as a click does (LBN_SELCHANGE)
 //   type    TEXT          replace the text of the path field
@@ -151,10 +153,28 @@ bool Unexpected(HWND window, const std::string& wanted) {
   return false;
 }
 
-bool DoBox(const std::string& answer) {
+// The user puts the disc back: asks the runner for it, and waits until the
+// drive reads again.
+bool InsertDisc(const std::string& path) {
+  FILE* request = fopen("insert.txt", "wb");
+  if (request != NULL) fclose(request);
+  while (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (PastDeadline()) return false;
+    Sleep(kPollMs);
+  }
+  return true;
+}
+
+bool DoBox(const std::string& step) {
+  std::string answer = step.substr(0, step.find('\t'));
+  std::string disc = step.find('\t') == std::string::npos ? "" : step.substr(step.find('\t') + 1);
   HWND other;
   HWND box = WaitForWindow(false, &other);
   if (box == NULL) return Unexpected(other, "a message box");
+  if (!disc.empty() && !InsertDisc(disc)) {
+    Write("timeout");
+    return false;
+  }
   std::string caption = WindowText(box);
   std::string text = WindowText(GetDlgItem(box, 0xFFFF));
   Write("box\t" + caption + "\t" + EscapeText(text) + "\t" + Buttons(box) + "\t" + answer);
