@@ -112,31 +112,21 @@ TEST_F(DialogBaseTest, DialogThatCannotBeShownReturnsMinusOne) {
   EXPECT_EQ(winsim::Dialogs()[1].result, -1);
 }
 
-// An application object that starts or not, and then runs to `code`.
+// An application object whose start-up hook goes on or not, and whose
+// Run ends with 7.
 class CProbeApp : public CAppBase {
  public:
-  CProbeApp(BOOL starts, int code) : starts_(starts), code_(code) {}
+  explicit CProbeApp(BOOL starts) : starts_(starts) {}
   BOOL InitInstance() override { return starts_; }
-  int Run() override { return code_; }
-
- private:
+  int Run() override { return 7; }
   BOOL starts_;
-  int code_;
 };
 
-int RunWinMain() { return WinMain(nullptr, nullptr, const_cast<char*>(""), SW_SHOW); }
-
 TEST(WinMainTest, ExitCodeOfEachEnd) {
-  ASSERT_EQ(CAppBase::Current(), nullptr);
-  EXPECT_EQ(RunWinMain(), 1) << "no application object";
-  {
-    CProbeApp app(FALSE, 7);
-    EXPECT_EQ(RunWinMain(), 0) << "the start-up hook ends the program";
-  }
-  {
-    CProbeApp app(TRUE, 7);
-    EXPECT_EQ(RunWinMain(), 7) << "Run's code";
-  }
+  auto run = [] { return WinMain(nullptr, nullptr, const_cast<char*>(""), SW_SHOW); };
+  EXPECT_EQ(run(), 1) << "no application object";
+  EXPECT_EQ((CProbeApp(FALSE), run()), 0) << "the start-up hook ends the program";
+  EXPECT_EQ((CProbeApp(TRUE), run()), 7) << "Run's code";
 }
 
 }  // namespace

@@ -16,14 +16,6 @@ void ExpectConfirm(const winsim::BoxRecord& box, int answer) {
   EXPECT_EQ(box.answer, answer);
 }
 
-void ExpectExitPrompt(const winsim::BoxRecord& box, int answer) {
-  EXPECT_FALSE(box.hasOwner);
-  EXPECT_EQ(box.text, texts::kExit);
-  EXPECT_EQ(box.caption, texts::kWarningCaption);
-  EXPECT_EQ(box.type, 4u);
-  EXPECT_EQ(box.answer, answer);
-}
-
 class RunSequenceTest : public InstallerTest {};
 
 // The image is made the program's own region by region (the eject rows of
@@ -36,39 +28,6 @@ TEST_F(RunSequenceTest, ImageRegionThatRefusesToBeWritableIsLeftAlone) {
   EXPECT_EQ(RunInstaller(), 0);
   EXPECT_EQ(winsim::ImagePagesOnDisc(), 1);
   EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
-}
-
-TEST_F(RunSequenceTest, DevicePresentAsksNothing) {
-  DevicePresent();
-  EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_TRUE(winsim::Boxes().empty());
-}
-
-TEST_F(RunSequenceTest, NoDeviceYesGoesOn) {
-  winsim::ScriptBoxAnswers({IDYES});
-  EXPECT_EQ(RunInstaller(), 0);
-  auto boxes = winsim::Boxes();
-  ASSERT_EQ(boxes.size(), 1u);
-  ExpectConfirm(boxes[0], IDYES);
-}
-
-TEST_F(RunSequenceTest, NoThenYesEndsTheRun) {
-  winsim::ScriptBoxAnswers({IDNO, IDYES});
-  EXPECT_EQ(RunInstaller(), 0);
-  auto boxes = winsim::Boxes();
-  ASSERT_EQ(boxes.size(), 2u);
-  ExpectConfirm(boxes[0], IDNO);
-  ExpectExitPrompt(boxes[1], IDYES);
-}
-
-TEST_F(RunSequenceTest, NoThenNoAsksTheFirstQuestionAgain) {
-  winsim::ScriptBoxAnswers({IDNO, IDNO, IDYES});
-  EXPECT_EQ(RunInstaller(), 0);
-  auto boxes = winsim::Boxes();
-  ASSERT_EQ(boxes.size(), 3u);
-  ExpectConfirm(boxes[0], IDNO);
-  ExpectExitPrompt(boxes[1], IDNO);
-  ExpectConfirm(boxes[2], IDYES);
 }
 
 TEST_F(RunSequenceTest, FailedBoxCountsAsGoingOn) {

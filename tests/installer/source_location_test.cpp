@@ -234,57 +234,6 @@ TEST_F(SourceLocationTest, IniRouteIsDroppedForGoodAfterOneFailedProof) {
   ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
 }
 
-TEST_F(SourceLocationTest, WithoutAnyIniTheDialogComesFirst) {
-  RemoveMediaFile("d/Audio/rizidid.ini");
-  winsim::AddDialogScript([](winsim::DialogUser& user) {
-    user.SelectText("[D:]");
-    EXPECT_EQ(user.Lines(), (std::vector<std::string>{"[C:]", "[D:]", "[Audio]", "[DRIVERS]"}));
-    user.SelectText("[DRIVERS]");
-    user.PressOK();
-  });
-  std::string folder;
-  ASSERT_TRUE(Locate(&folder));
-  EXPECT_EQ(folder, "D:\\DRIVERS\\");
-  EXPECT_TRUE(winsim::ProfileReads().empty());
-}
-
-TEST_F(SourceLocationTest, NtRejectsATreeWithOnlyTheWindows9xSetup) {
-  winsim::SetVersion(winsim::kNT40);
-  RemoveMediaFile(std::string("d/DRIVERS/") + kSetupNT);
-  DevicePresent();
-  winsim::AddDialogScript(TypeAndOk("D:\\DRIVERS\\"));
-  winsim::AddDialogScript(Cancel());
-  winsim::ScriptBoxAnswers({IDOK, IDYES});
-  EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_EQ(winsim::Dialogs().size(), 2u);
-  ASSERT_EQ(winsim::Boxes().size(), 2u);
-  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
-  ExpectBox(1, texts::kExit, MB_YESNO, IDYES);
-  EXPECT_EQ(winsim::Dialogs()[1].boxesBefore, 1u);  // the message came between the dialogs
-}
-
-TEST_F(SourceLocationTest, UnknownSystemNeverPassesAndOnlyCancelYesLeaves) {
-  winsim::SetVersion(winsim::kWin31);
-  DevicePresent();
-  winsim::AddDialogScript(TypeAndOk("D:\\DRIVERS\\"));
-  winsim::AddDialogScript(TypeAndOk("D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe"));
-  winsim::AddDialogScript(Cancel());
-  winsim::AddDialogScript(Cancel());
-  winsim::ScriptBoxAnswers({IDOK, IDOK, IDNO, IDYES});
-  EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_EQ(winsim::Dialogs().size(), 4u);
-  ASSERT_EQ(winsim::Boxes().size(), 4u);
-  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
-  ExpectBox(1, texts::kNoDrivers, MB_OK, IDOK);
-  ExpectBox(2, texts::kExit, MB_YESNO, IDNO);
-  ExpectBox(3, texts::kExit, MB_YESNO, IDYES);
-  // With no kind setup path the folder itself is tried, and never opens, not
-  // even when the "folder" typed is really a file.
-  std::vector<std::string> proofs = ProofOpens();
-  EXPECT_EQ(proofs, (std::vector<std::string>{"D:\\DRIVERS\\", "D:\\DRIVERS\\", "D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe\\"}));
-  for (const auto& open : winsim::FileOpens()) EXPECT_FALSE(open.opened && open.path.back() == '\\');
-}
-
 TEST_F(SourceLocationTest, CancelThenNoShowsAFreshDialog) {
   RemoveMediaFile("d/Audio/rizidid.ini");
   winsim::AddDialogScript([](winsim::DialogUser& user) {
