@@ -190,22 +190,6 @@ INSTANTIATE_TEST_SUITE_P(Inis, MissingEntryTest,
 
 // The dialog route -----------------------------------------------------------------
 
-TEST_F(SourceLocationTest, FailedProofOnTheIniRouteGoesToTheDialogWithoutAMessage) {
-  WriteIni("d/Audio/rizidid.ini", "\\NOPE");
-  DevicePresent();
-  winsim::AddDialogScript(TypeAndOk("D:\\DRIVERS"));
-  EXPECT_EQ(RunInstaller(), 0);
-  ASSERT_EQ(winsim::Dialogs().size(), 1u);
-  EXPECT_EQ(winsim::Dialogs()[0].boxesBefore, 0u);
-  EXPECT_EQ(winsim::Dialogs()[0].initialLines, (std::vector<std::string>{"[C:]", "[D:]"}));  // C: is empty
-  EXPECT_EQ(winsim::Dialogs()[0].initialField, "C:\\");
-  EXPECT_TRUE(winsim::Boxes().empty());
-  // The third open is phase I's test before the launch, on the proved path.
-  EXPECT_EQ(ProofOpens(), (std::vector<std::string>{"D:\\NOPE\\W95-98\\app\\W98\\Setup.exe",
-                                                    "D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe",
-                                                    "D:\\DRIVERS\\W95-98\\app\\W98\\Setup.exe"}));
-}
-
 TEST_F(SourceLocationTest, FirstDriveWithAnIniWinsEvenWhenItsFolderFails) {
   WriteIni("c/rizidid.ini", "\\NOPE");
   std::string folder;
@@ -284,17 +268,6 @@ TEST_F(SourceLocationTest, NoDrivesAtAllStillLetsTheUserType) {
 
 // A dialog that cannot be shown is tried again, but not without end: after
 // three failures in a row the user is told and the run ends.
-TEST_F(SourceLocationTest, DialogThatCannotBeShownEndsTheRunAfterThreeTries) {
-  RemoveMediaFile("d/Audio/rizidid.ini");
-  winsim::InjectFault("DialogBoxParamA", 1, 8, 0);
-  winsim::ScriptBoxAnswers({IDOK});
-  std::string folder;
-  EXPECT_FALSE(Locate(&folder));
-  EXPECT_EQ(winsim::CallCount("DialogBoxParamA"), 3);
-  ASSERT_EQ(winsim::Boxes().size(), 1u);
-  ExpectBox(0, texts::kNoDrivers, MB_OK, IDOK);
-}
-
 TEST_F(SourceLocationTest, DialogThatFailsTwiceThenShowsIsUsed) {
   RemoveMediaFile("d/Audio/rizidid.ini");
   winsim::InjectFault("DialogBoxParamA", 1, 8, 2);
