@@ -73,10 +73,14 @@ class GapLineTest(unittest.TestCase):
         return run_installer_scenarios.prepare(parsed, machine=None)
 
     def test_the_installer_runner_takes_the_wine_gap_of_a_scenario(self):
-        script, expected, _starts, _outcomes, gap = self.prepare("gap\twine\tWine differs", "exit\t0")
+        script, expected, _starts, _outcomes, gap, _hands = self.prepare("gap\twine\tWine differs", "exit\t0")
         self.assertEqual(gap, "Wine differs")
         self.assertEqual(expected, ["exit\t0"])
         self.assertEqual(script, [])
+
+    def test_the_disc_goes_back_in_at_the_next_box_only(self):
+        script = self.prepare("insert\tD", "box\tWarning\tTry?\tYESNO\tYES", "box\tWarning\tTry?\tYESNO\tNO")[0]
+        self.assertEqual(script, ["box\tYES\tD:\\", "box\tNO"])
 
     def test_a_gap_of_the_simulation_leaves_the_wine_run_as_it_is(self):
         self.assertEqual(self.prepare("gap\twinsim\twinsim differs", "exit\t0")[4], "")
