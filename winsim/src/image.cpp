@@ -13,7 +13,7 @@
 
 namespace {
 
-const DWORD kPageSize = 4096;
+const size_t kPageSize = 4096;
 const char kImageDrive = 'D';
 
 struct Section {
@@ -47,7 +47,7 @@ unsigned char* ImageEnd() { return sImage + sizeof sImage; }
 int PageOf(const volatile void* address) {
   const unsigned char* at = static_cast<const unsigned char*>(const_cast<const void*>(address));
   if (at < sImage || at >= ImageEnd()) return -1;
-  return static_cast<int>(static_cast<DWORD>(at - sImage) / kPageSize);
+  return static_cast<int>(static_cast<size_t>(at - sImage) / kPageSize);
 }
 
 bool Untouchable(DWORD protect) { return (protect & (PAGE_GUARD | PAGE_NOACCESS)) != 0; }
@@ -88,7 +88,7 @@ void NoteEjection(char letter) {
 void WINAPI GetSystemInfo(LPSYSTEM_INFO info) {
   if (info == nullptr) winsim::Unmodelled("GetSystemInfo with no record");
   *info = SYSTEM_INFO{};
-  info->dwPageSize = kPageSize;
+  info->dwPageSize = static_cast<DWORD>(kPageSize);
   info->dwNumberOfProcessors = 1;
   info->dwProcessorType = 586;
   info->dwAllocationGranularity = 65536;
@@ -114,7 +114,7 @@ SIZE_T WINAPI VirtualQuery(LPCVOID address, PMEMORY_BASIC_INFORMATION info, SIZE
   if (first < 0) winsim::Unmodelled("VirtualQuery of an address outside the program's image");
   int last = first;
   while (last + 1 < kImagePages && sPages[last + 1].protect == sPages[first].protect) ++last;
-  info->BaseAddress = sImage + first * kPageSize;
+  info->BaseAddress = sImage + static_cast<size_t>(first) * kPageSize;
   info->AllocationBase = sImage;
   info->AllocationProtect = PAGE_EXECUTE_WRITECOPY;
   info->RegionSize = static_cast<SIZE_T>(last - first + 1) * kPageSize;
