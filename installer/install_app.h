@@ -6,9 +6,10 @@
 
 class CInstallApp : public CAppBase {
  public:
-  // Switches off the system's critical-error and open-file boxes, so that
-  // probing an empty CD drive stays silent (error_mode.h), then runs the
-  // installation.
+  // Ends at once, silently, while another installer runs
+  // (single_instance.h). Otherwise switches off the system's critical-error
+  // and open-file boxes, so that probing an empty CD drive stays silent
+  // (error_mode.h), then runs the installation.
   BOOL InitInstance() override;
 
   // One installation, in nine phases (run_install.cpp). Their letters name

@@ -11,3 +11,10 @@
 #define NO_DRIVERS_TEXT "Can not find Plurava drivers!"
 #define NO_SETUP_TEXT \
   "Can not find the Plurava Applications setup program.\nPlease run the setup program by yourself."
+
+// The status window's line while the installer waits for the card's device,
+// and while it copies a file (COPYING_TEXT_HEAD, the file's name, then
+// COPYING_TEXT_TAIL).
+#define DEVICE_WAIT_TEXT "Waiting for Windows to finish installing the sound card..."
+#define COPYING_TEXT_HEAD "Copying "
+#define COPYING_TEXT_TAIL "..."

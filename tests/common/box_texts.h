@@ -16,6 +16,8 @@ inline constexpr char kExit[] = "Do you want to EXIT Plurava Applications instal
 inline constexpr char kNoDrivers[] = "Can not find Plurava drivers!";
 inline constexpr char kNoSetup[] =
     "Can not find the Plurava Applications setup program.\nPlease run the setup program by yourself.";
+// The status window's line
+inline constexpr char kDeviceWait[] = "Waiting for Windows to finish installing the sound card...";
 
 // Qtmpu
 inline constexpr char kMixerBusy[] = "Please close all Windows Sound AP and start this DOS AP again";
