@@ -98,8 +98,8 @@ void StatusWindow::Close() {
   }
 }
 
-DWORD WINAPI StatusWindow::ThreadMain(LPVOID param) {
-  StatusWindow* self = static_cast<StatusWindow*>(param);
+DWORD WINAPI StatusWindow::ThreadMain(LPVOID object) {
+  StatusWindow* self = static_cast<StatusWindow*>(object);
   HWND window = self->CreateWindows();
   self->m_window = window;
   // From here on the object is the run's again; the window is reached

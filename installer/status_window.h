@@ -43,7 +43,7 @@ class StatusWindow {
   void Close();
 
  private:
-  static DWORD WINAPI ThreadMain(LPVOID self);
+  static DWORD WINAPI ThreadMain(LPVOID object);
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   HWND CreateWindows();
 

@@ -93,7 +93,7 @@ void ForgetThreadWindows(DWORD thread);
 // of the program's own class or of another process (top_windows.cpp).
 int ScreenWidth();
 int ScreenHeight();
-LONG_PTR StyleOfWindow(HWND window);
+LONG_PTR StyleOfWindow(HWND handle);
 
 // Appends what a window of the program's own class shows now to the record
 // of screen changes, if it is visible or has just been hidden. Caller holds

@@ -72,15 +72,15 @@ ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass);
 // program's class; a FALSE or -1 answer destroys it and gives NULL.
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                             int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID parameter);
-LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT WINAPI DefWindowProcA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 // SW_HIDE, SW_SHOW, SW_SHOWNORMAL, SW_SHOWNA, SW_SHOWNOACTIVATE on a window of
 // the calling thread. Returns whether it was visible before.
-BOOL WINAPI ShowWindow(HWND window, int command);
+BOOL WINAPI ShowWindow(HWND handle, int command);
 // Sends WM_DESTROY and WM_NCDESTROY, then the window and its children are
 // gone. A window of another thread is refused with ERROR_ACCESS_DENIED.
-BOOL WINAPI DestroyWindow(HWND window);
+BOOL WINAPI DestroyWindow(HWND handle);
 
-BOOL WINAPI PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI PostMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 void WINAPI PostQuitMessage(int exitCode);
 // Handles the messages other threads send to this thread's windows while it
 // waits; returns the next posted message, or 0 for WM_QUIT.
@@ -90,4 +90,4 @@ LRESULT WINAPI DispatchMessageA(const MSG* message);
 
 // A top-level window of any process by class name and, unless null, caption.
 HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
-BOOL WINAPI SetForegroundWindow(HWND window);
+BOOL WINAPI SetForegroundWindow(HWND handle);

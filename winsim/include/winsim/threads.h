@@ -45,7 +45,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stackSize, LPT
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 // An unnamed event.
 HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCSTR name);
-BOOL WINAPI SetEvent(HANDLE event);
+BOOL WINAPI SetEvent(HANDLE handle);
 // A mutex, named or not. A name that already exists, in this process or in
 // another, gives a handle to that mutex and ERROR_ALREADY_EXISTS.
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES security, BOOL initialOwner, LPCSTR name);
