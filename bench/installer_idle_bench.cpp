@@ -25,6 +25,7 @@
 #include "device_wait.h"
 #include "sim_machine.h"
 #include "sim_registry.h"
+#include "status_window.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "device_wait.h"
 
 #include "messages.h"
+#include "status_window.h"
 #include "text.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "status_window.h"
+class StatusWindow;
 
 // The instance keys of the game-port device lie below this key of
 // HKEY_LOCAL_MACHINE.

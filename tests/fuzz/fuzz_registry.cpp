@@ -25,6 +25,7 @@
 #include "sim_machine.h"
 #include "sim_process.h"
 #include "sim_user.h"
+#include "status_window.h"
 #include "suite_launch.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int);

@@ -2,6 +2,7 @@
 // what the status window shows of it.
 #include "device_wait.h"
 #include "installer_fixture.h"
+#include "status_window.h"
 
 namespace qtest {
 namespace {
