@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+class StatusWindow;
+
 // The instance keys of the game-port device lie below this key of
 // HKEY_LOCAL_MACHINE.
 #define GAMEPORT_ENUM_KEY "Enum\\VIRTUAL\\*PNPB02F\\"
@@ -13,5 +15,7 @@
 BOOL IsGamePortCandidate(LPCSTR subkeyName);
 
 // Returns TRUE once a candidate's "DeviceDesc" holds a non-empty text. Each
-// candidate gets up to 24 attempts, 5 s apart.
-BOOL WaitForGamePort();
+// candidate gets up to 24 attempts, 5 s apart. Each 5 s wait is shown in the
+// status window, with the bar at the candidate's attempt; the window is
+// hidden when the phase ends, before any box of phase B.
+BOOL WaitForGamePort(StatusWindow& status);

@@ -2,6 +2,7 @@
 
 #include "error_mode.h"
 #include "image_private.h"
+#include "single_instance.h"
 
 // The program's single application object.
 CInstallApp theApp;
@@ -9,6 +10,7 @@ CInstallApp theApp;
 BOOL CInstallApp::InitInstance() {
   // First of all: from here on the program needs its disc no more.
   MakeImagePrivate();
+  if (!IsTheOnlyInstaller()) return FALSE;
   SilenceErrorBoxes();
   return RunInstall();
 }

@@ -7,9 +7,10 @@
 class CInstallApp : public CAppBase {
  public:
   // Makes the program's image its own, so that it never needs its disc
-  // again (image_private.h); switches off the system's critical-error and
-  // open-file boxes, so that probing an empty CD drive stays silent
-  // (error_mode.h); then runs the installation.
+  // again (image_private.h); ends at once, silently, while another
+  // installer runs (single_instance.h). Otherwise switches off the system's
+  // critical-error and open-file boxes, so that probing an empty CD drive
+  // stays silent (error_mode.h), then runs the installation.
   BOOL InitInstance() override;
 
   // One installation, in nine phases (run_install.cpp). Their letters name

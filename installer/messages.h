@@ -14,3 +14,10 @@
 #define COPY_FAILED_TEXT                                                                   \
   "Some driver files could not be copied to C:\\Q-Tonal.\nPlease make sure the CD-ROM is in " \
   "the drive and drive C: is not full.\n\nDo you want to try again?"
+
+// The status window's line while the installer waits for the card's device,
+// and while it copies a file (COPYING_TEXT_HEAD, the file's name, then
+// COPYING_TEXT_TAIL).
+#define DEVICE_WAIT_TEXT "Waiting for Windows to finish installing the sound card..."
+#define COPYING_TEXT_HEAD "Copying "
+#define COPYING_TEXT_TAIL "..."

@@ -7,11 +7,17 @@
 #include "os_kind.h"
 #include "prompts.h"
 #include "source_location.h"
+#include "status_window.h"
 #include "suite_launch.h"
 
 BOOL CInstallApp::RunInstall() {
+  // The status window shows the long waits; its destructor takes it away on
+  // every way out of the run.
+  StatusWindow status;
+  status.Open(Instance());
+
   // A: the card's game-port device; B: without it, the user decides.
-  if (!WaitForGamePort() && !ConfirmInstall()) return FALSE;
+  if (!WaitForGamePort(status) && !ConfirmInstall()) return FALSE;
 
   // C: which Windows this is decides the drivers and the setup program.
   OsKind os = ClassifyOs();
@@ -38,7 +44,9 @@ BOOL CInstallApp::RunInstall() {
   // H: a suite that is already installed ends the run, silently.
   if (SuiteCountsAsInstalled()) return FALSE;
 
-  // I: the suite's setup program, then the end of a normal run.
+  // I: the suite's setup program, then the end of a normal run. The status
+  // window goes first: nothing of this run stays over the setup's windows.
+  status.Close();
   LaunchSuiteSetup(driversFolder, os);
   drives.RemoveAll();
   return FALSE;

@@ -28,10 +28,11 @@ sys.path.insert(0, HERE)
 sys.path.insert(0, os.path.join(HERE, "..", "wine"))
 import pe_audit  # noqa: E402
 
-INSTALLER_DLLS = {"KERNEL32", "USER32", "ADVAPI32", "GDI32"}
+# COMCTL32 (the status window's progress bar) is the installer's alone.
+INSTALLER_DLLS = {"KERNEL32", "USER32", "ADVAPI32", "GDI32", "COMCTL32"}
 EMULATOR_DLLS = {"KERNEL32", "USER32", "GDI32", "WINMM"}
 PROBE_DLLS = {"KERNEL32", "USER32", "GDI32"}
-EVIDENCE = {"w95ord+nt", "msdn98", "kb+ntspec"}
+EVIDENCE = {"w95ord+nt", "msdn98", "kb+ntspec", "sdk-comctl"}
 # Later additions the baseline must not allow (its README, step 3).
 LATER = ["IsDebuggerPresent", "InterlockedCompareExchange", "TryEnterCriticalSection", "GetFileAttributesExA",
          "SwitchToThread", "GetDiskFreeSpaceExA", "CreateWaitableTimerA", "IsProcessorFeaturePresent"]
@@ -259,6 +260,8 @@ def main():
                     os.path.join(probes, "wide_probe.exe"), PROBE_DLLS, "imports", ["MessageBoxW", "wide form"])
     expect_rejected("DLL rule holds a program to its own DLLs (Qtmpu.exe against the installer's)", emulator,
                     INSTALLER_DLLS, "imports", ["WINMM", "outside"])
+    expect_rejected("DLL rule refuses COMCTL32 to Qtmpu's DLLs (InstallQTonal.exe against them and ADVAPI32)",
+                    installer, EMULATOR_DLLS | {"ADVAPI32"}, "imports", ["COMCTL32", "outside"])
     check_static_initialisation(installer, emulator)
     check_baseline()
     work = tempfile.mkdtemp(prefix="qt-audit-")

@@ -20,6 +20,9 @@ inline constexpr char kCopyFailed[] =
     "Some driver files could not be copied to C:\\Q-Tonal.\nPlease make sure the CD-ROM is in the drive and drive "
     "C: is not full.\n\nDo you want to try again?";
 
+// The status window's line
+inline constexpr char kDeviceWait[] = "Waiting for Windows to finish installing the sound card...";
+
 // Qtmpu
 inline constexpr char kMixerBusy[] = "Please close all Windows Sound AP and start this DOS AP again";
 inline constexpr char kMixerBusyCaption[] = "DOS Mode MPU-401 Emulator";

@@ -1,17 +1,33 @@
-// Phase A: the wait for the game-port device, measured in virtual time.
+// Phase A: the wait for the game-port device, measured in virtual time, and
+// what the status window shows of it.
 #include "device_wait.h"
 #include "installer_fixture.h"
+#include "status_window.h"
 
 namespace qtest {
 namespace {
 
 using winsim::RegSetString;
 
-class DeviceWaitTest : public InstallerTest {};
+class DeviceWaitTest : public InstallerTest {
+ protected:
+  void SetUp() override {
+    InstallerTest::SetUp();
+    ASSERT_TRUE(status_.Open(nullptr));
+  }
+  void TearDown() override {
+    status_.Close();
+    InstallerTest::TearDown();
+  }
+  BOOL WaitForGamePort() { return ::WaitForGamePort(status_); }
+
+  StatusWindow status_;
+};
 
 TEST_F(DeviceWaitTest, MissingEnumKeyIsNotFoundWithoutWaiting) {
   EXPECT_FALSE(WaitForGamePort());
   EXPECT_TRUE(winsim::SleepCalls().empty());
+  EXPECT_TRUE(ScreenSeen().empty());
   ASSERT_EQ(winsim::RegOpens().size(), 1u);
   EXPECT_EQ(winsim::RegOpens()[0].path, "HKLM\\Enum\\VIRTUAL\\*PNPB02F");
   EXPECT_EQ(winsim::RegOpens()[0].sam, 0xF003Fu);
@@ -21,6 +37,7 @@ TEST_F(DeviceWaitTest, DescriptionPresentFromTheStartCostsNoWait) {
   DevicePresent();
   EXPECT_TRUE(WaitForGamePort());
   EXPECT_EQ(winsim::Now(), 0u);
+  EXPECT_TRUE(ScreenSeen().empty()) << "nothing appears when the device is there at once";
 }
 
 TEST_F(DeviceWaitTest, DescriptionFilledAfterTwelveSecondsCostsThreeWaits) {
@@ -29,6 +46,9 @@ TEST_F(DeviceWaitTest, DescriptionFilledAfterTwelveSecondsCostsThreeWaits) {
   EXPECT_TRUE(WaitForGamePort());
   EXPECT_EQ(winsim::SleepCalls(), (std::vector<uint32_t>{5000, 5000, 5000}));
   EXPECT_EQ(winsim::Now(), 15000u);
+  // Each wait shown before it begins, the bar at its attempt; hidden at the end.
+  EXPECT_EQ(ScreenSeen(), (std::vector<std::string>{WaitSeen(0, 1), WaitSeen(5000, 2), WaitSeen(10000, 3),
+                                                    "@15000 hidden"}));
 }
 
 TEST_F(DeviceWaitTest, EmptyDescriptionCostsTwentyFourWaitsThenTheNextCandidate) {
@@ -37,6 +57,12 @@ TEST_F(DeviceWaitTest, EmptyDescriptionCostsTwentyFourWaitsThenTheNextCandidate)
   EXPECT_FALSE(WaitForGamePort());
   EXPECT_EQ(winsim::SleepCalls().size(), 48u);
   EXPECT_EQ(winsim::Now(), 240000u);
+  // The bar counts each candidate's attempts afresh.
+  std::vector<std::string> seen = ScreenSeen();
+  ASSERT_EQ(seen.size(), 49u);
+  EXPECT_EQ(seen[23], WaitSeen(115000, 24));
+  EXPECT_EQ(seen[24], WaitSeen(120000, 1));
+  EXPECT_EQ(seen[48], "@240000 hidden");
 }
 
 TEST_F(DeviceWaitTest, SecondCandidateFoundAfterTheFirstTimesOut) {
@@ -51,6 +77,7 @@ TEST_F(DeviceWaitTest, KeyThatCannotBeOpenedCostsNoWait) {
   winsim::RegFailOpen(GamePortKey("PCI_VEN_4E51&DEV_0001"), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(WaitForGamePort());
   EXPECT_TRUE(winsim::SleepCalls().empty());
+  EXPECT_TRUE(ScreenSeen().empty());
   // All 24 attempts are still made, each failing at once.
   int opens = 0;
   for (const auto& open : winsim::RegOpens())
@@ -72,6 +99,7 @@ TEST_F(DeviceWaitTest, FoundDeviceStopsLaterCandidatesButEnumerationRunsToTheEnd
 TEST_F(DeviceWaitTest, ValueTooLongForItsBufferCountsAsUnreadable) {
   RegSetString(GamePortKey(kCard), "DeviceDesc", std::string(255, 'x'));  // 256 bytes: fits
   EXPECT_TRUE(WaitForGamePort());
+  status_.Close();  // its thread must have ended before the machine resets
   winsim::Reset();
   RegSetString(GamePortKey(kCard), "DeviceDesc", std::string(256, 'x'));  // 257 bytes: does not
   EXPECT_FALSE(WaitForGamePort());

@@ -7,6 +7,11 @@
 // run finds its drivers folder D:\DRIVERS\ by itself. Every drive is a
 // temporary host folder of the test, removed afterwards. A test that wants
 // another machine changes it (ClearDrives, MapDrive, WriteMediaFile, ...).
+//
+// After every test, whatever it ran: nothing left open, the status window
+// and its thread gone, and no window of the installer's own on screen at any
+// message box or showing of the folder dialog, nor alive at the start of
+// the setup program.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,8 +28,11 @@
 #include "sim_faults.h"
 #include "sim_files.h"
 #include "sim_machine.h"
+#include "sim_process.h"
 #include "sim_registry.h"
+#include "sim_threads.h"
 #include "sim_user.h"
+#include "sim_windows.h"
 #include "temp_folder.h"
 
 namespace qtest {
@@ -58,13 +66,61 @@ class InstallerTest : public ::testing::Test {
     EXPECT_EQ(winsim::OpenSearchHandleCount(), 0) << "a folder search was left open";
     EXPECT_EQ(winsim::WindowCount(), 0) << "a window was left behind";
     EXPECT_EQ(winsim::PendingDialogScripts(), 0u) << "a scripted dialog was never shown";
+    ExpectNothingInTheUsersWay();
   }
 
-  // Runs InstallQTonal from its entry point; returns its exit code.
-  // A new process: nothing is kept of an earlier run's error mode.
+  // The status window and its thread are gone, every thread and event handle
+  // is closed, and no window of the installer's own classes was on screen at
+  // any box or dialog, or alive when the setup program started.
+  static void ExpectNothingInTheUsersWay() {
+    EXPECT_EQ(winsim::ProgramThreadsRunning(), 0) << "a thread of the installer still runs";
+    winsim::SyncHandleCounts handles = winsim::OpenSyncHandles();
+    EXPECT_EQ(handles.threads + handles.events, 0) << "a thread or event handle was left open";
+    for (const auto& box : winsim::Boxes()) EXPECT_EQ(box.visibleWindows, 0) << "a window over the box " << box.text;
+    for (const auto& dialog : winsim::Dialogs()) EXPECT_EQ(dialog.visibleWindows, 0) << "a window over the dialog";
+    for (const auto& start : winsim::ProcessStarts()) {
+      EXPECT_EQ(start.windows, 0) << "a window still there at the start of " << start.commandLine;
+      EXPECT_EQ(start.threads, 0) << "a thread still running at the start of " << start.commandLine;
+    }
+  }
+
+  // What the user saw of the installer's own windows, one line a change: the
+  // virtual time, then the bar and the text ("@5000 2/24 Waiting ...") or
+  // "hidden".
+  static std::vector<std::string> ScreenSeen() {
+    std::vector<std::string> seen;
+    for (const auto& change : winsim::ScreenChanges()) {
+      const auto& controls = change.window.controls;
+      std::string line = "@" + std::to_string(change.time) + " ";
+      if (!change.window.visible)
+        line += "hidden";
+      else if (controls.size() == 2)
+        line += std::to_string(controls[1].barPosition) + "/" + std::to_string(controls[1].barHigh) + " " +
+                controls[0].text;
+      else
+        line += "a window of " + std::to_string(controls.size()) + " controls";
+      seen.push_back(line);
+    }
+    return seen;
+  }
+
+  // The status window at `time` with the device wait's text and the bar at
+  // `attempt` of 24, as ScreenSeen writes it.
+  static std::string WaitSeen(uint64_t time, int attempt) {
+    return "@" + std::to_string(time) + " " + std::to_string(attempt) + "/24 " + texts::kDeviceWait;
+  }
+
+  // Runs InstallQTonal from its entry point, then ends its process as the
+  // system does (its handles closed, its named mutex gone); returns its
+  // exit code.
+  // A new process keeps nothing of an earlier run's error mode either.
   static int RunInstaller() {
     gProcessErrorMode = ProcessErrorMode{0, FALSE};
-    return WinMain(nullptr, nullptr, const_cast<char*>(""), 1);
+    int code = WinMain(nullptr, nullptr, const_cast<char*>(""), 1);
+    winsim::SyncHandleCounts handles = winsim::OpenSyncHandles();
+    EXPECT_EQ(handles.threads + handles.events, 0) << "a thread or event handle was left open";
+    winsim::ProgramExits();
+    return code;
   }
 
   // Makes the card's device present, with a description from the start.

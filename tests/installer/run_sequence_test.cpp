@@ -4,6 +4,8 @@
 #include "os_kind.h"
 #include "sim_image.h"
 #include "sim_process.h"
+#include "single_instance.h"
+#include "status_window.h"
 
 namespace qtest {
 namespace {
@@ -30,6 +32,18 @@ TEST_F(RunSequenceTest, ImageRegionThatRefusesToBeWritableIsLeftAlone) {
   EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
 }
 
+// With the device there at once, nothing new appears before the copies:
+// the status window waits, hidden.
+TEST_F(RunSequenceTest, DevicePresentShowsNothingBeforeTheCopies) {
+  DevicePresent();
+  winsim::BeforeCall("CreateDirectoryA", 1, [] {
+    EXPECT_TRUE(winsim::ScreenChanges().empty());
+    EXPECT_EQ(winsim::ProgramWindows().size(), 1u);
+  });
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_TRUE(winsim::Boxes().empty());
+}
+
 TEST_F(RunSequenceTest, FailedBoxCountsAsGoingOn) {
   winsim::ScriptBoxAnswers({0});
   EXPECT_EQ(RunInstaller(), 0);
@@ -47,10 +61,64 @@ TEST_F(RunSequenceTest, ExitPromptOnlyEndsOnExplicitYes) {
 
 TEST_F(RunSequenceTest, DeviceWaitComesBeforeTheConfirmation) {
   winsim::RegSetString(GamePortKey(kCard), "DeviceDesc", "");
-  winsim::ScriptBoxAnswers({IDYES});
+  // The 24 waits were shown, and the window went before the box came.
+  winsim::SetBoxHandler([](const winsim::BoxRecord&) {
+    std::vector<std::string> seen = ScreenSeen();
+    EXPECT_EQ(seen.size(), 25u);
+    EXPECT_EQ(seen.front(), WaitSeen(0, 1));
+    EXPECT_EQ(seen.back(), "@120000 hidden");
+    return IDYES;
+  });
   EXPECT_EQ(RunInstaller(), 0);
   EXPECT_EQ(winsim::Now(), 120000u);
   EXPECT_EQ(winsim::Boxes().size(), 1u);
+}
+
+// A second installer while the first one runs: it ends silently, bringing the
+// first one's status window to the front when it is on screen. The device is
+// missing, so a run that went on would at least ask.
+struct SecondInstallerRow {
+  const char* name;
+  bool firstHasAWindow;
+  bool windowVisible;
+  bool broughtToFront;
+};
+
+void PrintTo(const SecondInstallerRow& row, std::ostream* out) { *out << row.name; }
+
+class SecondInstallerTest : public InstallerTest, public ::testing::WithParamInterface<SecondInstallerRow> {};
+
+TEST_P(SecondInstallerTest, EndsSilentlyHavingDoneNothing) {
+  const SecondInstallerRow& row = GetParam();
+  winsim::HoldMutexInAnotherProcess(INSTALLER_MUTEX_NAME);
+  HWND first = row.firstHasAWindow
+                   ? winsim::AddWindowOfAnotherProcess(STATUS_WINDOW_CLASS, texts::kAppCaption, row.windowVisible)
+                   : nullptr;
+  winsim::AddWindowOfAnotherProcess("OtherProgram", texts::kAppCaption, true);
+  winsim::SetBoxHandler([](const winsim::BoxRecord&) { return IDYES; });
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_TRUE(winsim::Boxes().empty());
+  EXPECT_TRUE(winsim::ProcessStarts().empty());
+  EXPECT_EQ(winsim::CallCount("CreateDirectoryA") + winsim::CallCount("CopyFileA"), 0);
+  EXPECT_TRUE(winsim::RegOpens().empty()) << "not even the device wait";
+  EXPECT_EQ(winsim::CallCount("CreateThread"), 0) << "no status window of its own";
+  EXPECT_EQ(winsim::ForegroundRequests(), row.broughtToFront ? std::vector<HWND>{first} : std::vector<HWND>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, SecondInstallerTest,
+                         ::testing::Values(SecondInstallerRow{"FirstShowsItsWindow", true, true, true},     // 1
+                                           SecondInstallerRow{"FirstHidesItsWindow", true, false, false},   // 2
+                                           SecondInstallerRow{"FirstHasNoWindow", false, false, false}),   // 3
+                         [](const ::testing::TestParamInfo<SecondInstallerRow>& row) { return row.param.name; });
+
+TEST_F(RunSequenceTest, FirstInstallerHoldsItsNameForTheWholeRunAndGivesItUpWithItsProcess) {
+  DevicePresent();
+  winsim::BeforeCall("WinExec", 1, [] { EXPECT_EQ(winsim::OpenSyncHandles().mutexes, 1); });
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
+  // Its process has ended: the next installer is the only one again.
+  EXPECT_EQ(RunInstaller(), 0);
+  EXPECT_EQ(winsim::ProcessStarts().size(), 2u);
 }
 
 // Phase C: which flag a version sets.

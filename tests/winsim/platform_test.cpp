@@ -1,6 +1,7 @@
-// Threads and their queued procedure calls, multimedia timers, libraries,
-// devices and the trap driver stand-in's ring behave as the platform does
-// where the programs rely on them.
+// Threads and their queued procedure calls, threads the program starts,
+// events and mutexes, multimedia timers, libraries, devices and the trap
+// driver stand-in's ring behave as the platform does where the programs rely
+// on them.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <mmsystem.h>
@@ -82,6 +83,77 @@ TEST_F(PlatformTest, QueueToAnUnknownHandleFails) {
   int notAThread = 0;
   EXPECT_EQ(QueueUserAPC(AppendApc, &notAThread, 'x'), 0u);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// A thread of the program's: it notes where it runs, then waits for the
+// event it is given.
+std::atomic<DWORD> gRanOn{0};
+DWORD WINAPI WaitForTheEvent(LPVOID event) {
+  gRanOn = GetCurrentThreadId();
+  return WaitForSingleObject(static_cast<HANDLE>(event), INFINITE);
+}
+
+TEST_F(PlatformTest, ProgramThreadRunsUnderItsIdUntilItsFunctionReturnsThenItsHandleIsSignalled) {
+  HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  ASSERT_NE(event, nullptr);
+  DWORD id = 0;
+  HANDLE thread = CreateThread(nullptr, 0, WaitForTheEvent, event, 0, &id);
+  ASSERT_NE(thread, nullptr);
+  EXPECT_NE(id, GetCurrentThreadId());
+  EXPECT_EQ(winsim::ProgramThreadsRunning(), 1);
+  EXPECT_EQ(SetEvent(event), TRUE);
+  EXPECT_EQ(WaitForSingleObject(thread, INFINITE), WAIT_OBJECT_0);
+  EXPECT_EQ(gRanOn.load(), id);
+  EXPECT_EQ(winsim::ProgramThreadsRunning(), 0);
+  EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0) << "a manual-reset event stays set";
+  winsim::SyncHandleCounts open = winsim::OpenSyncHandles();
+  EXPECT_EQ(open.threads + open.events, 2);
+  EXPECT_EQ(CloseHandle(thread), TRUE);
+  EXPECT_EQ(CloseHandle(event), TRUE);
+  EXPECT_EQ(CloseHandle(event), FALSE) << "closed twice";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_FAILED);
+  EXPECT_EQ(SetEvent(event), FALSE);
+}
+
+TEST_F(PlatformTest, ThreadWithoutAPlaceForItsIdIsRefusedOnWindows9xOnly) {
+  HANDLE set = CreateEventA(nullptr, FALSE, TRUE, nullptr);
+  for (winsim::Version version : {winsim::kWin95, winsim::kWin98, winsim::kNT40}) {
+    winsim::SetVersion(version);
+    SetLastError(0);
+    HANDLE thread = CreateThread(nullptr, 0, WaitForTheEvent, set, 0, nullptr);
+    EXPECT_EQ(thread != nullptr, version.platformId == VER_PLATFORM_WIN32_NT) << version.minor;
+    if (thread == nullptr) {
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+      continue;
+    }
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+  }
+  CloseHandle(set);
+}
+
+TEST_F(PlatformTest, NamedMutexExistsWhileAHandleOrAnotherProcessHoldsIt) {
+  SetLastError(ERROR_ALREADY_EXISTS);
+  HANDLE first = CreateMutexA(nullptr, FALSE, "Name");
+  EXPECT_EQ(GetLastError(), 0u) << "a new mutex clears the error";
+  HANDLE second = CreateMutexA(nullptr, FALSE, "Name");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_NE(first, second) << "each call its own handle";
+  CreateMutexA(nullptr, FALSE, "NAME");
+  EXPECT_EQ(GetLastError(), 0u) << "names are compared with their case";
+  CloseHandle(first);
+  CloseHandle(second);
+  CreateMutexA(nullptr, FALSE, "Name");
+  EXPECT_EQ(GetLastError(), 0u) << "gone with its last handle";
+  winsim::ProgramExits();
+  EXPECT_EQ(winsim::OpenSyncHandles().mutexes, 0);
+  winsim::HoldMutexInAnotherProcess("Held");
+  CreateMutexA(nullptr, FALSE, "Held");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  winsim::ProgramExits();
+  CreateMutexA(nullptr, FALSE, "Held");
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS)) << "the other process still holds it";
 }
 
 void CALLBACK CountTick(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
@@ -188,6 +260,17 @@ TEST_F(PlatformDeathTest, UnmodelledCallsAbortNamingTheCall) {
   EXPECT_DEATH(GetProcAddress(nullptr, reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(3))), "by ordinal");
   EXPECT_DEATH(timeSetEvent(10, 1, CountTick, 0, TIME_PERIODIC | TIME_KILL_SYNCHRONOUS), "timeSetEvent");
   EXPECT_DEATH(SleepEx(INFINITE, FALSE), "SleepEx");
+  EXPECT_DEATH(CreateEventA(nullptr, FALSE, FALSE, "named"), "CreateEventA");
+  EXPECT_DEATH(WaitForSingleObject(CreateEventA(nullptr, FALSE, TRUE, nullptr), 10), "timeout");
+  EXPECT_DEATH(WaitForSingleObject(CreateMutexA(nullptr, FALSE, nullptr), INFINITE), "mutex");
+  // A thread left running would use the machine Reset takes away.
+  EXPECT_DEATH(
+      {
+        DWORD id;
+        CreateThread(nullptr, 0, WaitForTheEvent, CreateEventA(nullptr, FALSE, FALSE, nullptr), 0, &id);
+        winsim::Reset();
+      },
+      "Reset while a thread the program started still runs");
 }
 
 }  // namespace

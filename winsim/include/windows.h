@@ -17,3 +17,4 @@
 #include "winsim/devices.h"
 #include "winsim/user.h"
 #include "winsim/dialogs.h"
+#include "winsim/message_loop.h"

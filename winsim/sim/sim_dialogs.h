@@ -142,6 +142,9 @@ struct DialogRecord {
   std::string finalField;
   // Message boxes shown before this dialog, to place it among them.
   size_t boxesBefore;
+  // Windows of the program's own classes on screen when it appeared
+  // (sim_windows.h).
+  int visibleWindows;
 };
 std::vector<DialogRecord> Dialogs();
 
@@ -151,7 +154,8 @@ std::vector<DialogRecord> Dialogs();
 // LB_GETTEXT still copies and reports the line as it is.
 void SetListBoxTextLengthSurplus(size_t extra);
 
-// Windows that exist now (a dialog and its controls count one each).
+// The program's windows that exist now (a dialog and its controls count one
+// each; so do a window of the program's own class and its controls).
 int WindowCount();
 
 }  // namespace winsim

@@ -23,6 +23,10 @@ struct ProcessStartRecord {
   // The caller's error mode at the call. Windows 95 and NT hand it on to the
   // program started; Wine does not, so only this record can show it.
   uint32_t errorMode;
+  // The caller's windows and the threads it started that still ran at the
+  // call (sim_windows.h, sim_threads.h).
+  int windows;
+  int threads;
 };
 // Every WinExec call since Reset, in order.
 const std::vector<ProcessStartRecord>& ProcessStarts();

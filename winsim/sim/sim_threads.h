@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace winsim {
 
 // A handle to the calling thread, good for QueueUserAPC from any thread until
@@ -30,5 +32,25 @@ struct WaitStats {
   int apcsRun;       // procedure calls run on the thread
 };
 WaitStats WaitStatsOf(HANDLE thread);
+
+// Threads the program started with CreateThread whose function has not yet
+// returned. Reset stops the test loudly while one still runs.
+int ProgramThreadsRunning();
+
+// Handles of threads, events and mutexes the program holds open now.
+struct SyncHandleCounts {
+  int threads, events, mutexes;
+};
+SyncHandleCounts OpenSyncHandles();
+
+// The program's process ends, after its WinMain: the system closes every
+// handle it still holds, so a named mutex it made goes unless another
+// process holds it too. A thread of the program that still runs stops the
+// test loudly.
+void ProgramExits();
+
+// Another process holds a mutex of this name from now until Reset, so the
+// program's CreateMutexA of the name reports ERROR_ALREADY_EXISTS.
+void HoldMutexInAnotherProcess(const std::string& name);
 
 }  // namespace winsim

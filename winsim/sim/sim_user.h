@@ -17,6 +17,9 @@ struct BoxRecord {
   std::string caption;
   uint32_t type;
   int answer;
+  // Windows of the program's own classes on screen when the box appeared
+  // (sim_windows.h).
+  int visibleWindows;
 };
 
 // Answers for the coming message boxes, in order. A box shown with no answer

@@ -114,5 +114,6 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
       return TRUE;
     }
   }
+  if (winsim::detail::CloseSyncHandle(handle)) return TRUE;
   return winsim::detail::CloseFileOnDrive(handle);
 }

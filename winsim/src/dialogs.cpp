@@ -22,7 +22,6 @@
 #include <cstring>
 #include <deque>
 #include <memory>
-#include <set>
 #include <windows.h>
 
 #include "dialogs_internal.h"
@@ -30,47 +29,21 @@
 #include "sim_dialogs.h"
 #include "sim_machine.h"
 #include "sim_user.h"
+#include "windows_internal.h"
 
 namespace {
 
 using winsim::PaintEvent;
-
-enum class Kind { kDialog, kButton, kEdit, kStatic, kListBox };
+using winsim::detail::CopyText;
+using winsim::detail::HandleOf;
+using winsim::detail::Window;
+using Kind = winsim::detail::WindowKind;
 
 const int kEditLimit = 32767;
 // Dialog base units of 8-point MS Sans Serif: 6 x 13 pixels.
 const int kBaseUnitX = 6;
 const int kBaseUnitY = 13;
 
-struct Window {
-  Kind kind;
-  Window* parent = nullptr;
-  int id = 0;
-  DWORD style = 0;
-  DWORD exStyle = 0;
-  std::string text;
-  // list box
-  std::vector<std::string> lines;
-  int selection = -1;
-  // dialog
-  int templateId = 0;
-  int cx = 0, cy = 0;  // dialog units
-  std::vector<Window*> children;
-  DLGPROC proc = nullptr;
-  LONG_PTR msgResult = 0;
-  LONG_PTR user = 0;
-  HICON icons[2] = {nullptr, nullptr};
-  Window* focus = nullptr;
-  bool ended = false;
-  INT_PTR result = 0;
-  bool iconic = false;
-  int iconicWidth = 0, iconicHeight = 0;
-  bool painting = false;
-  HDC paintDc = nullptr;
-  std::vector<PaintEvent> paints;
-};
-
-std::set<Window*> sWindows;
 Window* sShown = nullptr;
 std::deque<winsim::DialogScript> sScripts;
 winsim::DialogScript sHandler;
@@ -78,11 +51,9 @@ std::vector<winsim::DialogRecord> sRecords;
 uintptr_t sNextDc = 0x1000;
 size_t sTextLengthSurplus = 0;
 
-HWND HandleOf(Window* window) { return reinterpret_cast<HWND>(window); }
-
 Window* WindowOf(HWND handle, const char* function) {
-  auto* window = reinterpret_cast<Window*>(handle);
-  if (sWindows.count(window) == 0) winsim::Unmodelled(std::string(function) + " on a window that does not exist");
+  Window* window = winsim::detail::LiveWindow(handle);
+  if (window == nullptr) winsim::Unmodelled(std::string(function) + " on a window that does not exist");
   return window;
 }
 
@@ -96,15 +67,6 @@ bool AnswersDirectly(UINT message) {
   return message == WM_INITDIALOG || message == WM_QUERYDRAGICON || message == WM_COMPAREITEM ||
          message == WM_VKEYTOITEM || message == WM_CHARTOITEM ||
          (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC);
-}
-
-LRESULT CopyText(const std::string& text, WPARAM max, LPARAM buffer) {
-  if (max == 0 || buffer == 0) return 0;
-  size_t copied = std::min<size_t>(text.size(), max - 1);
-  char* out = reinterpret_cast<char*>(buffer);
-  std::memcpy(out, text.data(), copied);
-  out[copied] = '\0';
-  return static_cast<LRESULT>(copied);
 }
 
 RECT ClientRect(const Window* dialog) {
@@ -275,7 +237,8 @@ Window* CreateDialogWindows(const winsim::DialogTemplate& dialogTemplate, int id
   dialog->cx = dialogTemplate.cx;
   dialog->cy = dialogTemplate.cy;
   dialog->proc = proc;
-  sWindows.insert(dialog);
+  dialog->ownerThread = GetCurrentThreadId();
+  winsim::detail::AddWindow(dialog);
   for (const auto& control : dialogTemplate.controls) {
     auto* child = new Window();
     child->kind = KindOfClass(control.windowClass);
@@ -284,19 +247,16 @@ Window* CreateDialogWindows(const winsim::DialogTemplate& dialogTemplate, int id
     child->style = control.style;
     child->exStyle = control.exStyle;
     child->text = control.text;
+    child->ownerThread = dialog->ownerThread;
     dialog->children.push_back(child);
-    sWindows.insert(child);
+    winsim::detail::AddWindow(child);
   }
   return dialog;
 }
 
 void DestroyDialogWindows(Window* dialog) {
-  for (Window* child : dialog->children) {
-    sWindows.erase(child);
-    delete child;
-  }
-  sWindows.erase(dialog);
-  delete dialog;
+  for (Window* child : dialog->children) winsim::detail::RemoveWindow(child);
+  winsim::detail::RemoveWindow(dialog);
 }
 
 std::vector<std::string> LinesOf(Window* dialog) {
@@ -423,12 +383,9 @@ void AddDialogScript(DialogScript script) { sScripts.push_back(std::move(script)
 void SetDialogHandler(DialogScript handler) { sHandler = std::move(handler); }
 size_t PendingDialogScripts() { return sScripts.size(); }
 std::vector<DialogRecord> Dialogs() { return sRecords; }
-int WindowCount() { return static_cast<int>(sWindows.size()); }
 
 namespace detail {
 void ResetDialogs() {
-  for (Window* window : sWindows) delete window;
-  sWindows.clear();
   sShown = nullptr;
   sScripts.clear();
   sHandler = nullptr;
@@ -447,7 +404,8 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE instance, LPCSTR templateName, HWND par
   if (parent != nullptr) winsim::Unmodelled("DialogBoxParamA with an owner window");
   if (sShown != nullptr) winsim::Unmodelled("a modal dialog shown from inside another");
   int id = LOWORD(templateName);
-  winsim::DialogRecord record{id, "", {}, -1, "", -1, "", winsim::Boxes().size()};
+  winsim::DialogRecord record{id, "", {}, -1, "", -1, "", winsim::Boxes().size(),
+                              winsim::detail::VisibleProgramWindows()};
   DWORD error = 0;
   const winsim::DialogTemplate* dialogTemplate = winsim::detail::ProgramDialog(id);
   if (winsim::detail::FaultDue("DialogBoxParamA", &error) || dialogTemplate == nullptr) {
@@ -503,13 +461,25 @@ BOOL WINAPI EndDialog(HWND dialog, INT_PTR result) {
 }
 
 HWND WINAPI GetDlgItem(HWND dialog, int id) {
-  Window* control = ChildById(DialogOf(dialog, "GetDlgItem"), id);
+  // A window of the program's own class holds controls too.
+  Window* parent = WindowOf(dialog, "GetDlgItem");
+  if (parent->kind != Kind::kDialog && parent->kind != Kind::kTopLevel) winsim::Unmodelled("GetDlgItem on a control");
+  Window* control = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(winsim::detail::WindowLock());
+    control = ChildById(parent, id);
+  }
   if (control == nullptr) SetLastError(1421);  // ERROR_CONTROL_ID_NOT_FOUND
   return control == nullptr ? nullptr : HandleOf(control);
 }
 
 LRESULT WINAPI SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* target = WindowOf(window, "SendMessageA");
+  if (!winsim::detail::IsDialogWindow(target))
+    return winsim::detail::SendToProgramWindow(target, message, wParam, lParam);
+  // The dialog's loop here is the test's script, which takes no messages
+  // from other threads.
+  if (target->ownerThread != GetCurrentThreadId()) winsim::Unmodelled("SendMessageA to a dialog of another thread");
   if (target->kind != Kind::kDialog) return ControlMessage(target, message, wParam, lParam);
   switch (message) {
     case WM_SETICON:
@@ -550,6 +520,7 @@ LONG_PTR WINAPI SetWindowLongPtrA(HWND window, int index, LONG_PTR value) {
 }
 
 LONG_PTR WINAPI GetWindowLongPtrA(HWND window, int index) {
+  if (index == GWL_STYLE) return winsim::detail::StyleOfWindow(window);
   Window* dialog = DialogOf(window, "GetWindowLongPtrA");
   if (index == static_cast<int>(DWLP_MSGRESULT)) return dialog->msgResult;
   if (index == static_cast<int>(DWLP_USER)) return dialog->user;
@@ -566,6 +537,8 @@ BOOL WINAPI GetClientRect(HWND window, LPRECT rect) {
 
 int WINAPI GetSystemMetrics(int index) {
   if (index == SM_CXICON || index == SM_CYICON) return 32;
+  if (index == SM_CXSCREEN) return winsim::detail::ScreenWidth();
+  if (index == SM_CYSCREEN) return winsim::detail::ScreenHeight();
   winsim::Unmodelled("GetSystemMetrics " + std::to_string(index));
 }
 
@@ -593,11 +566,11 @@ BOOL WINAPI EndPaint(HWND window, const PAINTSTRUCT* paint) {
 }
 
 BOOL WINAPI DrawIcon(HDC dc, int x, int y, HICON icon) {
-  for (Window* window : sWindows) {
-    if (window->kind != Kind::kDialog || !window->painting || window->paintDc != dc) continue;
-    if (!winsim::detail::IsIcon(icon)) winsim::Unmodelled("DrawIcon with no icon");
-    window->paints.push_back(PaintEvent{PaintEvent::kDrawIcon, dc, x, y, icon});
-    return TRUE;
-  }
-  winsim::Unmodelled("DrawIcon on a device context that is not being painted");
+  // Only the shown dialog paints: it is the one window with a device context.
+  Window* dialog = sShown;
+  if (dialog == nullptr || !dialog->painting || dialog->paintDc != dc)
+    winsim::Unmodelled("DrawIcon on a device context that is not being painted");
+  if (!winsim::detail::IsIcon(icon)) winsim::Unmodelled("DrawIcon with no icon");
+  dialog->paints.push_back(PaintEvent{PaintEvent::kDrawIcon, dc, x, y, icon});
+  return TRUE;
 }

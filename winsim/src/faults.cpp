@@ -17,7 +17,10 @@ const char* const kFaultPoints[] = {
     "CopyFileA",                 // files_write.cpp: before anything is touched
     "CopyFileA.write",           // files_write.cpp: half the bytes written
     "CreateDirectoryA",          // files_write.cpp
+    "CreateEventA",              // sync_objects.cpp: NULL
     "CreateFileA",               // opens.cpp: file paths, not device names
+    "CreateThread",              // sync_objects.cpp: NULL, no thread
+    "CreateWindowExA",           // top_windows.cpp: NULL, no window
     "DialogBoxParamA",           // dialogs.cpp: -1
     "FindFirstFileA",            // searches.cpp
     "FindNextFileA",             // searches.cpp
@@ -28,6 +31,7 @@ const char* const kFaultPoints[] = {
     "HeapAlloc",                 // heap.cpp: NULL, no memory
     "HeapReAlloc",               // heap.cpp: NULL, the block untouched
     "LB_ADDSTRING",              // dialogs.cpp: LB_ERRSPACE, the line not added
+    "RegisterClassExA",          // top_windows.cpp: 0, no class
     "SetFileAttributesA",        // files_write.cpp
     "VirtualProtect",            // image.cpp: the protection stays as it was
     "WinExec",                   // process.cpp: the error is the result

@@ -31,6 +31,18 @@ void ResetDialogs();
 void ResetMultimedia();
 void ResetThreads();
 void ResetImage();
+void ResetSyncObjects();
+void ResetWindowTable();
+void ResetTopWindows();
+void ResetMessageQueues();
+
+// A thread the program starts gets its identifier before it runs, so that
+// CreateThread can report it (threads.cpp).
+DWORD NewThreadId();
+void AdoptThreadId(DWORD id);
+// CloseHandle of a thread, an event or a mutex; false for any other handle
+// (sync_objects.cpp).
+bool CloseSyncHandle(HANDLE handle);
 
 // Counts a call of `function` and tells whether an injected fault is due for
 // it; if so, *error receives the error the call fails with. `function` must

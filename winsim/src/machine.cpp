@@ -11,6 +11,9 @@ namespace winsim {
 // resources (LoadProgramResources), thread identifiers, and each thread's
 // last error, which belong to the program rather than to the machine.
 void Reset() {
+  // First: a thread the program started must have ended (else the test
+  // stops), so that no thread of the program still uses the machine.
+  detail::ResetSyncObjects();   // no threads, events or mutexes; none held by another process
   detail::ResetSystem();        // Windows 98, error mode 0, clock at 0, no scheduled changes
   detail::ResetCodePage();      // the ANSI code page 1252: no double-byte characters
   detail::ResetFaults();        // no injected faults or changes, every call count at 0
@@ -27,7 +30,10 @@ void Reset() {
   detail::ResetLibraries();     // no libraries, no LoadLibraryA or GetProcAddress recorded
   detail::ResetSynthStandIn();  // the synthesizer stand-in's calls and hook
   detail::ResetDevices();       // no devices, no open device handles
-  detail::ResetDialogs();       // no windows, dialog scripts or showings
+  detail::ResetDialogs();       // no dialog scripts or showings
+  detail::ResetWindowTable();   // no windows, no screen changes recorded
+  detail::ResetTopWindows();    // no classes, common controls not initialised, a 640 x 480 screen, no other windows
+  detail::ResetMessageQueues(); // no message queues
   detail::ResetImage();         // the program's image as mapped from drive D:, every page on the disc
   detail::ResetMultimedia();    // manual timer mode, no timers (the service thread stopped), no mixers
   // Last: once the timer service thread is gone, no thread can still be in a

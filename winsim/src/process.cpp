@@ -8,7 +8,9 @@
 #include "paths.h"
 #include "resolve.h"
 #include "sim_machine.h"
+#include "sim_dialogs.h"
 #include "sim_process.h"
+#include "sim_threads.h"
 
 namespace {
 
@@ -70,7 +72,8 @@ void ResetProcess() { sStarts.clear(); }
 
 UINT WINAPI WinExec(LPCSTR commandLine, UINT showCommand) {
   if (commandLine == nullptr) winsim::Unmodelled("WinExec with no command line");
-  winsim::ProcessStartRecord record{commandLine, showCommand, 0, "", winsim::ErrorMode()};
+  winsim::ProcessStartRecord record{commandLine, showCommand, 0, "", winsim::ErrorMode(), winsim::WindowCount(),
+                                    winsim::ProgramThreadsRunning()};
   DWORD error = 0;
   if (winsim::detail::FaultDue("WinExec", &error))
     record.result = error;

@@ -113,6 +113,9 @@ WaitStats WaitStatsOf(HANDLE thread) {
 }
 
 namespace detail {
+DWORD NewThreadId() { return sNextThreadId.fetch_add(1); }
+void AdoptThreadId(DWORD id) { tThreadId = id; }
+
 // Called by Reset, when no test thread waits any more. Threads keep their
 // identifiers; their queues start afresh.
 void ResetThreads() {

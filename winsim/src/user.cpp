@@ -6,6 +6,7 @@
 #include "internal.h"
 #include "sim_machine.h"
 #include "sim_user.h"
+#include "windows_internal.h"
 
 namespace {
 
@@ -54,7 +55,8 @@ void ResetUser() {
 }  // namespace winsim
 
 int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  winsim::BoxRecord box{owner != nullptr, text ? text : "", caption ? caption : "Error", type, 0};
+  winsim::BoxRecord box{owner != nullptr, text ? text : "", caption ? caption : "Error", type, 0,
+                        winsim::detail::VisibleProgramWindows()};
   std::function<int(const winsim::BoxRecord&)> handler;
   {
     std::lock_guard<std::mutex> lock(sMutex);
