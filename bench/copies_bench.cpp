@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "deployment.h"
+#include "status_window.h"
 #include "sim_files.h"
 #include "sim_machine.h"
 
@@ -102,7 +103,8 @@ int main(int argc, char** argv) {
     OsKind os = {0, 1, 0};
     CopyTally tally = {0, 0, 0};
     Clock::time_point start = Clock::now();
-    DeployDrivers("D:\\Drivers\\", os, &tally);
+    StatusWindow none;
+    DeployDrivers("D:\\Drivers\\", os, &tally, none);
     phaseG.push_back(Seconds(Clock::now() - start));
     tallied = tally.copied;
     if (tally.failed != 0 || tally.skipped != 0 || tally.copied != files) {

@@ -1,6 +1,7 @@
 #include "deployment.h"
 
 #include "path_text.h"
+#include "status_window.h"
 
 namespace {
 
@@ -61,10 +62,18 @@ BOOL LackedByTheMedia(DWORD error, LPCSTR driversFolder) {
   return (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) && FolderIsThere(driversFolder);
 }
 
+// How far phase G is, on the status window: files passed so far, of all.
+struct Progress {
+  StatusWindow* status;
+  int done;
+  int total;
+};
+
 // Copies every file of `sourceFolder` into `destinationFolder` under the
 // same name; both end with a backslash. `sourceFolder` lies in
 // `driversFolder`.
-void CopyFolderFiles(LPCSTR driversFolder, LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally) {
+void CopyFolderFiles(LPCSTR driversFolder, LPCSTR sourceFolder, LPCSTR destinationFolder, CopyTally* tally,
+                     Progress* progress) {
   char pattern[MAX_PATH];
   if (!PathTextCopy(pattern, sourceFolder) || !PathTextAppend(pattern, "*.*")) return;
   WIN32_FIND_DATAA entry;
@@ -75,6 +84,7 @@ void CopyFolderFiles(LPCSTR driversFolder, LPCSTR sourceFolder, LPCSTR destinati
   }
   do {
     if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) continue;  // ".", "..", subfolders
+    progress->status->ShowCopying(entry.cFileName, progress->done++, progress->total);
     char from[MAX_PATH];
     char to[MAX_PATH];
     // A name that would push either path past MAX_PATH is left out rather
@@ -95,9 +105,50 @@ void CopyFolderFiles(LPCSTR driversFolder, LPCSTR sourceFolder, LPCSTR destinati
   FindClose(search);
 }
 
+// The files of a folder, for the status window's bar; 0 when it cannot be
+// searched (the copy then tells why).
+int CountFolderFiles(LPCSTR folder) {
+  char pattern[MAX_PATH];
+  if (!PathTextCopy(pattern, folder) || !PathTextAppend(pattern, "*.*")) return 0;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA(pattern, &entry);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  int files = 0;
+  do {
+    if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) ++files;
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return files;
+}
+
+// A media folder and the folder of the tree that receives its files.
+struct CopyStep {
+  char source[MAX_PATH];
+  LPCSTR destination;
+};
+
+// The copies of phase G for this Windows: the DOS drivers, the DOS
+// applications and the Windows driver set. A source folder that does not
+// fit in MAX_PATH is as good as missing. Returns the number of steps.
+int PlanCopies(LPCSTR driversFolder, const OsKind& os, CopyStep steps[3]) {
+  int count = 0;
+  if (PathTextCopy(steps[count].source, driversFolder) && PathTextAppend(steps[count].source, kDosDrivers)) {
+    steps[count++].destination = kDosFolder;
+    if (PathTextCopy(steps[count].source, steps[count - 1].source) &&
+        PathTextAppend(steps[count].source, kDosApplications))
+      steps[count++].destination = kDosAppFolder;
+  }
+  // Other systems never get here: no drivers folder passes their proof.
+  LPCSTR driverSet = os.isNT ? kNTDrivers : kWin9xDrivers;
+  if ((os.isWin95 || os.isWin98 || os.isNT) && PathTextCopy(steps[count].source, driversFolder) &&
+      PathTextAppend(steps[count].source, driverSet))
+    steps[count++].destination = os.isNT ? kNTFolder : kWin9xFolder;
+  return count;
+}
+
 }  // namespace
 
-void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally) {
+void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally, StatusWindow& status) {
   CopyTally ignored = {0, 0, 0};
   if (tally == NULL) tally = &ignored;
 
@@ -106,29 +157,16 @@ void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally) {
   CreateDirectoryA(kRootFolder, NULL);
   CreateDirectoryA(kDosFolder, NULL);
   CreateDirectoryA(kDosAppFolder, NULL);
+  if (os.isWin95 || os.isWin98)
+    CreateDirectoryA(kWin9xFolder, NULL);
+  else if (os.isNT)
+    CreateDirectoryA(kNTFolder, NULL);
 
-  // The DOS drivers and applications, for every Windows. A source folder
-  // that does not fit in MAX_PATH is as good as missing.
-  char source[MAX_PATH];
-  if (PathTextCopy(source, driversFolder) && PathTextAppend(source, kDosDrivers)) {
-    CopyFolderFiles(driversFolder, source, kDosFolder, tally);
-    if (PathTextAppend(source, kDosApplications)) CopyFolderFiles(driversFolder, source, kDosAppFolder, tally);
-  }
-
-  // The Windows driver set of this Windows. Other systems never get here:
-  // no drivers folder passes their proof.
-  LPCSTR driverSet = NULL;
-  LPCSTR destination = NULL;
-  if (os.isWin95 || os.isWin98) {
-    driverSet = kWin9xDrivers;
-    destination = kWin9xFolder;
-  } else if (os.isNT) {
-    driverSet = kNTDrivers;
-    destination = kNTFolder;
-  } else {
-    return;
-  }
-  CreateDirectoryA(destination, NULL);
-  if (PathTextCopy(source, driversFolder) && PathTextAppend(source, driverSet))
-    CopyFolderFiles(driversFolder, source, destination, tally);
+  CopyStep steps[3];
+  int count = PlanCopies(driversFolder, os, steps);
+  // The bar counts the files of the whole phase: they are counted first.
+  Progress progress = {&status, 0, 0};
+  for (int i = 0; i < count; ++i) progress.total += CountFolderFiles(steps[i].source);
+  for (int i = 0; i < count; ++i)
+    CopyFolderFiles(driversFolder, steps[i].source, steps[i].destination, tally, &progress);
 }

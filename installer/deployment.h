@@ -17,6 +17,8 @@
 
 #include "os_kind.h"
 
+class StatusWindow;
+
 // What the copies did. `failed` counts copies that failed and media folders
 // whose search failed; `skipped` counts files whose source or destination
 // path would not fit in MAX_PATH: they are not attempted, and trying again
@@ -32,5 +34,7 @@ struct CopyTally {
 // in search order under the same names, overwriting what is there;
 // subfolders are not entered, and hidden, system and read-only files are
 // copied like any other. `driversFolder` ends with a backslash and is not
-// changed. `tally` may be NULL.
-void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally);
+// changed. `tally` may be NULL. The status window shows each file's name
+// as it is copied, and the bar the files of the whole phase; it stays up
+// when the phase ends.
+void DeployDrivers(LPCSTR driversFolder, const OsKind& os, CopyTally* tally, StatusWindow& status);

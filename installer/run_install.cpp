@@ -38,7 +38,8 @@ BOOL CInstallApp::RunInstall() {
   CopyTally tally;
   do {
     tally.copied = tally.failed = tally.skipped = 0;
-    DeployDrivers(driversFolder, os, &tally);
+    DeployDrivers(driversFolder, os, &tally, status);
+    status.Hide();  // the box has no owner: it would share the screen
   } while (tally.failed > 0 && AskCopyAgain());
 
   // H: a suite that is already installed ends the run, silently.

@@ -9,6 +9,7 @@
 
 #include "deployment.h"
 #include "installer_fixture.h"
+#include "status_window.h"
 #include "sim_faults.h"
 #include "sim_process.h"
 
@@ -153,6 +154,22 @@ TEST_F(DeploymentTest, SubfoldersAreNotEnteredButHiddenAndReadOnlyFilesAreCopied
   EXPECT_EQ(winsim::ProcessStarts().size(), 1u);
 }
 
+// The status window names each file as it is copied, its bar counting the
+// files of the whole phase, and goes before the box; on Yes the copies show
+// again from the first.
+TEST_F(DeploymentTest, StatusWindowNamesEachCopyAndGoesForTheBox) {
+  winsim::InjectFault("CopyFileA", 2, ERROR_CRC);
+  winsim::AddBoxAnswer(IDYES);
+  EXPECT_EQ(RunInstaller(), 0);
+  const std::vector<std::string> pass = {"@0 0/3 Copying QTDOS.SYS...", "@0 1/3 Copying QTMIX.EXE...",
+                                         "@0 2/3 Copying QTONAL.VXD...", "@0 hidden"};
+  std::vector<std::string> twice = pass;
+  twice.insert(twice.end(), pass.begin(), pass.end());
+  EXPECT_EQ(ScreenSeen(), twice);
+  ASSERT_EQ(winsim::Boxes().size(), 1u);
+  EXPECT_EQ(winsim::ScreenChanges()[4].boxesBefore, 1u);  // the second pass came after the box
+}
+
 // A CD may hold the DOS folders empty, or lack them: nothing to copy, and
 // nothing to tell.
 TEST_F(DeploymentTest, EmptyOrMissingDosFoldersCopyNothingAndTheRunGoesOn) {
@@ -185,7 +202,8 @@ class FailedOverwriteTest : public DeploymentTest {
   // Phase G alone; DOSAPP\ and W95-98\drv\ hold one file each.
   static CopyTally Deploy() {
     CopyTally tally = {0, 0, 0};
-    DeployDrivers("D:\\DRIVERS\\", OsKind{0, 1, 0}, &tally);
+    StatusWindow none;  // never opened: it shows nothing
+    DeployDrivers("D:\\DRIVERS\\", OsKind{0, 1, 0}, &tally, none);
     return tally;
   }
 };
@@ -267,7 +285,8 @@ TEST_F(DeploymentTest, DestinationNamesAtTheLengthLimit) {
   EXPECT_TRUE(winsim::Boxes().empty());
   // Phase G again: every copy overwrites, the long name is skipped.
   CopyTally tally = {0, 0, 0};
-  DeployDrivers("D:\\D\\", OsKind{0, 1, 0}, &tally);
+  StatusWindow none;
+  DeployDrivers("D:\\D\\", OsKind{0, 1, 0}, &tally, none);
   EXPECT_EQ(tally.copied, 4);
   EXPECT_EQ(tally.failed, 0);
   EXPECT_EQ(tally.skipped, 1);

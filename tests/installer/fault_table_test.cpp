@@ -215,6 +215,9 @@ const std::vector<std::string> kDosOnly = {"DOS/BIG.BIN", "DOS/DOSAPP/QTMIX.EXE"
 const std::vector<std::string> kAllButBig = {"DOS/DOSAPP/QTMIX.EXE", "DOS/QTDOS.SYS", "W95-98/QTONAL.VXD"};
 const std::vector<std::string> kAllButQtmix = {"DOS/BIG.BIN", "DOS/QTDOS.SYS", "W95-98/QTONAL.VXD"};
 const char* const kRetry = texts::kCopyFailed;
+// Phase G searches its three media folders once to count their files for
+// the status window's bar; the searches of the copies come after.
+const int kCopySearches = 3;
 
 // Each row: number, fault, injection; the user's answers and dialog steps;
 // then the outcome: showings, boxes, launched, tree, waits, kept copies.
@@ -245,7 +248,7 @@ const FaultRow kRows[] = {
      [](FaultTableTest&) { winsim::BeforeCall("CreateDirectoryA", 1, [] { winsim::EjectMedium('D'); }); },  //
      {IDNO, IDOK}, {}, 0, {kRetry, texts::kNoSetup}, false, {}, 0, {}},
     {8, "MediaFolderSearchFails",
-     [](FaultTableTest&) { winsim::InjectFault("FindFirstFileA", 1, ERROR_NOT_READY); },  //
+     [](FaultTableTest&) { winsim::InjectFault("FindFirstFileA", kCopySearches + 1, ERROR_NOT_READY); },  //
      {IDNO}, {}, 0, {kRetry}, true, {"DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
     {9, "ReadOnlyCopyFromAnEarlierRun",
      [](FaultTableTest& t) {
@@ -373,17 +376,21 @@ const FaultRow kRows[] = {
     // lacks it, and nothing is said; with the drivers folder gone too, the
     // disc went away.
     {33, "MediaFolderNotFound",
-     [](FaultTableTest&) { winsim::InjectFault("FindFirstFileA", 2, ERROR_PATH_NOT_FOUND); },  //
+     [](FaultTableTest&) { winsim::InjectFault("FindFirstFileA", kCopySearches + 2, ERROR_PATH_NOT_FOUND); },  //
      {}, {}, 0, {}, true, kAllButQtmix, 0, {}},
     {34, "MediaFolderAndDriversFolderNotFound",
      [](FaultTableTest&) {
-       winsim::InjectFault("FindFirstFileA", 2, ERROR_PATH_NOT_FOUND);
-       winsim::InjectFault("FindFirstFileA", 3, ERROR_PATH_NOT_FOUND);
+       winsim::InjectFault("FindFirstFileA", kCopySearches + 2, ERROR_PATH_NOT_FOUND);
+       winsim::InjectFault("FindFirstFileA", kCopySearches + 3, ERROR_PATH_NOT_FOUND);
      },
      {IDNO}, {}, 0, {kRetry}, true, kAllButQtmix, 0, {}},
     // The listing of Dosdrv\ breaks off after ".": its files were never copied.
     {35, "ListingCutShort",
-     [](FaultTableTest&) { winsim::InjectFault("FindNextFileA", 1, ERROR_NOT_READY); },  //
+     [](FaultTableTest&) {
+       winsim::BeforeCall("FindFirstFileA", kCopySearches + 1, [] {
+         winsim::InjectFault("FindNextFileA", winsim::CallCount("FindNextFileA") + 1, ERROR_NOT_READY);
+       });
+     },
      {IDNO}, {}, 0, {kRetry}, true, {"DOS/DOSAPP/QTMIX.EXE", "W95-98/QTONAL.VXD"}, 0, {}},
 };
 

@@ -41,7 +41,9 @@ std::vector<WindowInfo> ProgramWindows();
 // What the user saw: one entry each time such a window appeared, changed
 // while visible (its caption, a control's text, a bar's range or position)
 // or disappeared (hidden or destroyed: `visible` false). Changes to a hidden
-// window are not seen, so not recorded.
+// window are not seen, so not recorded. A window's thread paints when it is
+// back in its loop, so what handling one message sent from another thread
+// changes is one entry.
 struct ScreenChange {
   WindowInfo window;
   uint64_t time;       // the virtual clock (Now)

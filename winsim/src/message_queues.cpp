@@ -50,9 +50,11 @@ void AnswerOne(Queue& queue, std::unique_lock<std::mutex>& lock) {
   queue.sent.pop_front();
   Window* window = reinterpret_cast<Window*>(sent->window);
   bool live = winsim::detail::IsLiveWindowLocked(window);
+  winsim::detail::BeginSentMessage();
   lock.unlock();
   LRESULT result = live ? winsim::detail::OwnWindowMessage(window, sent->message, sent->wParam, sent->lParam) : 0;
   lock.lock();
+  winsim::detail::EndSentMessageLocked();
   sent->result = result;
   sent->answered = true;
   sChanged.notify_all();

@@ -120,16 +120,44 @@ LRESULT CopyText(const std::string& text, WPARAM max, LPARAM buffer) {
   return static_cast<LRESULT>(copied);
 }
 
-void RecordScreenLocked(const Window* topLevel) {
-  ScreenChange now{InfoLocked(topLevel), Now(), Boxes().size()};
-  auto last = std::find_if(sChanges.rbegin(), sChanges.rend(), [topLevel](const ScreenChange& change) {
-    return change.window.handle == HandleOf(topLevel);
+namespace {
+
+// A window's thread paints when it goes back to its loop: what one message
+// sent to it changes is seen as one change, once it has been handled.
+thread_local int tSentDepth = 0;
+thread_local std::vector<ScreenChange> tPending;
+
+void CommitScreenLocked(const ScreenChange& now) {
+  auto last = std::find_if(sChanges.rbegin(), sChanges.rend(), [&now](const ScreenChange& change) {
+    return change.window.handle == now.window.handle;
   });
   bool seenBefore = last != sChanges.rend() && last->window.visible;
   // A hidden window is seen only in the moment it goes; a visible one only
   // when something the user can see differs.
   if (!now.window.visible ? !seenBefore : (seenBefore && LooksAlike(now.window, last->window))) return;
   sChanges.push_back(now);
+}
+
+}  // namespace
+
+void RecordScreenLocked(const Window* topLevel) {
+  ScreenChange now{InfoLocked(topLevel), Now(), Boxes().size()};
+  if (tSentDepth == 0) return CommitScreenLocked(now);
+  auto same = std::find_if(tPending.begin(), tPending.end(), [&now](const ScreenChange& change) {
+    return change.window.handle == now.window.handle;
+  });
+  if (same != tPending.end())
+    *same = now;
+  else
+    tPending.push_back(now);
+}
+
+void BeginSentMessage() { ++tSentDepth; }
+
+void EndSentMessageLocked() {
+  if (--tSentDepth > 0) return;
+  for (const ScreenChange& change : tPending) CommitScreenLocked(change);
+  tPending.clear();
 }
 
 int VisibleProgramWindows() {

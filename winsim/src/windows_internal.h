@@ -99,6 +99,10 @@ LONG_PTR StyleOfWindow(HWND handle);
 // of screen changes, if it is visible or has just been hidden. Caller holds
 // WindowLock().
 void RecordScreenLocked(const Window* topLevel);
+// Around the handling of a message sent from another thread: the changes it
+// makes are recorded as one, when it has been handled (under WindowLock()).
+void BeginSentMessage();
+void EndSentMessageLocked();
 // Visible windows of the program's own classes now.
 int VisibleProgramWindows();
 
