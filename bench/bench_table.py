@@ -75,7 +75,11 @@ def copies_rows(out, _timer_s, _idle_s):
     c = kv(out, "copies.txt")
     return [(f"phase G copies ({c['copies_files']} files, {int(c['copies_bytes']) / 1e6:.1f} MB)",
              f"phase G {float(c['phase_g_median_s']) * 1e3:.0f} ms", f"cp {float(c['cp_median_s']) * 1e3:.0f} ms",
-             f"ratio {float(c['phase_g_over_cp']):.2f}")]
+             f"ratio {float(c['phase_g_over_cp']):.2f}"),
+            ("phase G with the status window",
+             f"without {float(c['phase_g_median_s']) * 1e3:.0f} ms",
+             f"with {float(c['phase_g_window_median_s']) * 1e3:.0f} ms",
+             f"ratio {float(c['window_over_none']):.3f}")]
 
 
 def wine_rows(out, _timer_s, _idle_s):
@@ -96,7 +100,7 @@ NATIVE = ((pump_rows, ("pump, counting entry", "pump, recording stand-in")),
           (timer_rows, ("tick lateness", "ring to synth")),
           (idle_rows, ("emulator idle",)),
           (installer_rows, ("installer device wait", "installer real")),
-          (copies_rows, ("phase G copies",)))
+          (copies_rows, ("phase G copies", "phase G with the status window")))
 
 
 def table(rows):

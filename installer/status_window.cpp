@@ -2,15 +2,19 @@
 
 #include <commctrl.h>
 
+#include "heap_memory.h"
 #include "messages.h"
 #include "text.h"
 
 namespace {
 
-// Private messages from the run's thread to the window's.
-const UINT kShowMessage = WM_APP + 1;  // lParam: the StatusRequest to show
-const UINT kHideMessage = WM_APP + 2;
-const UINT kCloseMessage = WM_APP + 3;
+// Private messages from the run's thread to the window's. A show is posted:
+// the run's thread goes on copying at once. Sent messages overtake posted
+// ones, so the hide is posted too, behind every show, and the run's thread
+// waits for it: when Hide returns, no show is left to bring the window back.
+const UINT kShowMessage = WM_APP + 1;   // wParam: position and range; lParam: the text, on the heap
+const UINT kHideMessage = WM_APP + 2;   // lParam: the event to set once the window is hidden
+const UINT kCloseMessage = WM_APP + 3;  // sent
 
 const int kTextId = 100;
 const int kBarId = 101;
@@ -29,12 +33,6 @@ const int kBarHeight = 20;
 // The bar's range travels in the 16-bit halves of PBM_SETRANGE's lParam.
 const int kLargestRange = 0xFFFF;
 
-struct StatusRequest {
-  LPCSTR text;
-  int position;
-  int range;
-};
-
 HMENU ControlId(int id) { return reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)); }
 
 // Where a window of `size` pixels is centred on a screen of `screen` pixels.
@@ -42,7 +40,7 @@ int Centred(int screen, int size) { return screen > size ? (screen - size) / 2 :
 
 }  // namespace
 
-StatusWindow::StatusWindow() : m_instance(NULL), m_ready(NULL), m_thread(NULL), m_window(NULL) {}
+StatusWindow::StatusWindow() : m_instance(NULL), m_ready(NULL), m_hidden(NULL), m_thread(NULL), m_window(NULL) {}
 
 StatusWindow::~StatusWindow() { Close(); }
 
@@ -51,6 +49,12 @@ BOOL StatusWindow::Open(HINSTANCE instance) {
   m_instance = instance;
   m_ready = CreateEventA(NULL, TRUE, FALSE, NULL);
   if (m_ready == NULL) return FALSE;
+  m_hidden = CreateEventA(NULL, FALSE, FALSE, NULL);
+  if (m_hidden == NULL) {
+    CloseHandle(m_ready);
+    m_ready = NULL;
+    return FALSE;
+  }
   DWORD threadId;  // Windows 95 and 98 refuse a null pointer here
   m_thread = CreateThread(NULL, 0, ThreadMain, this, 0, &threadId);
   if (m_thread != NULL) WaitForSingleObject(m_ready, INFINITE);
@@ -68,8 +72,14 @@ void StatusWindow::Show(LPCSTR text, int position, int range) {
   if (range > kLargestRange) range = kLargestRange;
   if (position < 0) position = 0;
   if (position > range) position = range;
-  StatusRequest request = {text, position, range};
-  SendMessageA(m_window, kShowMessage, 0, reinterpret_cast<LPARAM>(&request));
+  // The window's thread takes the copy and frees it. Without memory for it
+  // the window stays as it was.
+  size_t length = TextLength(text);
+  char* copy = static_cast<char*>(HeapMemoryAlloc(length + 1));
+  if (copy == NULL) return;
+  MemoryCopy(copy, text, length + 1);
+  WPARAM bar = MAKEWPARAM(static_cast<WORD>(position), static_cast<WORD>(range));
+  if (!PostMessageA(m_window, kShowMessage, bar, reinterpret_cast<LPARAM>(copy))) HeapMemoryFree(copy);
 }
 
 void StatusWindow::ShowCopying(LPCSTR fileName, int position, int range) {
@@ -85,16 +95,23 @@ void StatusWindow::ShowCopying(LPCSTR fileName, int position, int range) {
 }
 
 void StatusWindow::Hide() {
-  if (m_window != NULL) SendMessageA(m_window, kHideMessage, 0, 0);
+  if (m_window != NULL && PostMessageA(m_window, kHideMessage, 0, reinterpret_cast<LPARAM>(m_hidden)))
+    WaitForSingleObject(m_hidden, INFINITE);
 }
 
 void StatusWindow::Close() {
+  // Hidden first: no show is left in the queue to outlive the window.
+  Hide();
   if (m_window != NULL) SendMessageA(m_window, kCloseMessage, 0, 0);
   m_window = NULL;
   if (m_thread != NULL) {
     WaitForSingleObject(m_thread, INFINITE);
     CloseHandle(m_thread);
     m_thread = NULL;
+  }
+  if (m_hidden != NULL) {
+    CloseHandle(m_hidden);
+    m_hidden = NULL;
   }
 }
 
@@ -151,15 +168,19 @@ LRESULT CALLBACK StatusWindow::WindowProc(HWND window, UINT message, WPARAM wPar
   switch (message) {
     case kShowMessage: {
       // The text and the bar first, so that the window never shows the last ones.
-      const StatusRequest* request = reinterpret_cast<const StatusRequest*>(lParam);
-      SetWindowTextA(GetDlgItem(window, kTextId), request->text);
+      char* text = reinterpret_cast<char*>(lParam);
+      SetWindowTextA(GetDlgItem(window, kTextId), text);
+      HeapMemoryFree(text);
       HWND bar = GetDlgItem(window, kBarId);
-      SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, request->range));
-      SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(request->position), 0);
+      SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, HIWORD(wParam)));
+      SendMessageA(bar, PBM_SETPOS, LOWORD(wParam), 0);
       ShowWindow(window, SW_SHOW);
       return 0;
     }
-    case kHideMessage: ShowWindow(window, SW_HIDE); return 0;
+    case kHideMessage:
+      ShowWindow(window, SW_HIDE);
+      SetEvent(reinterpret_cast<HANDLE>(lParam));
+      return 0;
     case kCloseMessage: DestroyWindow(window); return 0;
     // Alt+F4 still asks, even without a close button: the run goes on.
     case WM_CLOSE: return 0;

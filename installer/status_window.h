@@ -7,9 +7,10 @@
 // A small thread of its own owns the window and runs its message loop, so
 // the window repaints and can be moved while the run's thread sleeps 5 s or
 // copies a large file from a slow CD. The run's thread never touches the
-// window: each call below sends one private message and returns once the
-// window's thread has handled it, so the window is in the state asked for
-// before the run's next step (a message box) begins.
+// window: it posts each new text to the window's thread and goes on at
+// once, so the window costs the copies next to nothing; Hide and Close
+// return once the window's thread has handled everything posted before, so
+// the window is gone before the run's next step (a message box) begins.
 //
 // If anything of this cannot be made, there is no window and every call does
 // nothing: the installation goes on exactly as it would without it.
@@ -49,6 +50,7 @@ class StatusWindow {
 
   HINSTANCE m_instance;
   HANDLE m_ready;   // set by the window's thread once the window exists, or cannot
+  HANDLE m_hidden;  // set by the window's thread when a hide has been handled
   HANDLE m_thread;  // the window's thread while it runs
   HWND m_window;    // written by the window's thread before m_ready is set
 };

@@ -36,6 +36,8 @@ struct Queue {
   bool quit = false;
   int quitCode = 0;
   bool ended = false;
+  bool looping = false;  // the thread has run GetMessageA: a window's thread
+  bool waiting = false;  // it waits in GetMessageA with nothing to handle
 };
 
 // Under WindowLock(), by thread id; sChanged wakes every waiter, which looks
@@ -89,6 +91,19 @@ LRESULT SendToProgramWindow(Window* window, UINT message, WPARAM wParam, LPARAM 
   return sent.result;
 }
 
+void SettleWindowThreads() {
+  std::unique_lock<std::mutex> lock(WindowLock());
+  DWORD self = GetCurrentThreadId();
+  sChanged.wait(lock, [self] {
+    for (const auto& entry : sQueues) {
+      const Queue& queue = entry.second;
+      if (entry.first == self || queue.ended) continue;
+      if (!queue.posted.empty() || !queue.sent.empty() || (queue.looping && !queue.waiting)) return false;
+    }
+    return true;
+  });
+}
+
 void EndThreadMessages(DWORD thread) {
   std::lock_guard<std::mutex> lock(WindowLock());
   Queue& queue = sQueues[thread];
@@ -135,6 +150,7 @@ BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last) {
     winsim::Unmodelled("GetMessageA with a filter or no record");
   std::unique_lock<std::mutex> lock(WindowLock());
   Queue& queue = sQueues[GetCurrentThreadId()];
+  queue.looping = true;
   for (;;) {
     if (!queue.sent.empty()) {
       AnswerOne(queue, lock);
@@ -150,7 +166,10 @@ BOOL WINAPI GetMessageA(LPMSG message, HWND window, UINT first, UINT last) {
       *message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(queue.quitCode), 0, 0, {0, 0}};
       return FALSE;
     }
+    queue.waiting = true;
+    sChanged.notify_all();  // a settling thread looks again
     sChanged.wait(lock);
+    queue.waiting = false;
   }
 }
 
@@ -171,5 +190,10 @@ LRESULT WINAPI DispatchMessageA(const MSG* message) {
   }
   if (window->ownerThread != GetCurrentThreadId() || winsim::detail::IsDialogWindow(window))
     winsim::Unmodelled("DispatchMessageA of a message for a window of another thread or a dialog");
-  return winsim::detail::OwnWindowMessage(window, message->message, message->wParam, message->lParam);
+  // What handling one message changes is seen as one change.
+  winsim::detail::BeginSentMessage();
+  LRESULT result = winsim::detail::OwnWindowMessage(window, message->message, message->wParam, message->lParam);
+  std::lock_guard<std::mutex> lock(WindowLock());
+  winsim::detail::EndSentMessageLocked();
+  return result;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "internal.h"
+#include "windows_internal.h"
 #include "sim_machine.h"
 
 namespace {
@@ -80,6 +81,9 @@ UINT WINAPI SetErrorMode(UINT mode) {
 void WINAPI Sleep(DWORD milliseconds) {
   sSleeps.push_back(milliseconds);
   if (milliseconds == INFINITE) winsim::Unmodelled("Sleep(INFINITE) would never return");
+  // A window's thread takes what it was posted long before a real sleep
+  // ends.
+  winsim::detail::SettleWindowThreads();
   sNow += milliseconds;
   RunDueChanges();
 }

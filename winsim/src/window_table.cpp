@@ -57,6 +57,7 @@ int WindowCount() {
 }
 
 std::vector<WindowInfo> ProgramWindows() {
+  detail::SettleWindowThreads();
   std::lock_guard<std::mutex> lock(sLock);
   std::vector<WindowInfo> windows;
   for (const Window* window : sWindows)
@@ -65,6 +66,7 @@ std::vector<WindowInfo> ProgramWindows() {
 }
 
 std::vector<ScreenChange> ScreenChanges() {
+  detail::SettleWindowThreads();
   std::lock_guard<std::mutex> lock(sLock);
   return sChanges;
 }

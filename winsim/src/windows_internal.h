@@ -103,6 +103,11 @@ void RecordScreenLocked(const Window* topLevel);
 // makes are recorded as one, when it has been handled (under WindowLock()).
 void BeginSentMessage();
 void EndSentMessageLocked();
+// Waits until every window thread of the program has handled all that was
+// posted and sent to it and waits in its loop again: what a real thread
+// does while the run's thread sleeps, or before a test looks at the screen.
+// Not from a window's thread, and not holding WindowLock().
+void SettleWindowThreads();
 // Visible windows of the program's own classes now.
 int VisibleProgramWindows();
 
