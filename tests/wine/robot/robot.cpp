@@ -72,16 +72,22 @@ void Write(const std::string& line) {
 // window only returns the text the system keeps for it, which an edit
 // control does not update as the user types. A window that does not answer
 // in time (a program that hangs) reads as empty rather than stop the robot.
+// The text may change between the question of its length and the question
+// of the text itself (the status window moving on to the next file), so the
+// buffer has room to spare, and a text that fills it is asked for again.
 std::string WindowText(HWND window) {
   if (window == NULL) return "";
-  DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &length)) return "";
-  std::vector<WCHAR> wide(static_cast<size_t>(length) + 2, 0);
-  DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(length + 1), reinterpret_cast<LPARAM>(wide.data()),
-                           SMTO_ABORTIFHUNG, kTextTimeoutMs, &copied))
-    return "";
-  std::vector<char> narrow(static_cast<size_t>(length) * 2 + 2, '\0');
+  const size_t kRoomToSpare = 512;
+  std::vector<WCHAR> wide;
+  for (DWORD_PTR copied = 0; wide.empty() || copied + 1 >= wide.size();) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &length)) return "";
+    wide.assign(static_cast<size_t>(length) + kRoomToSpare, 0);
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(wide.size()), reinterpret_cast<LPARAM>(wide.data()),
+                             SMTO_ABORTIFHUNG, kTextTimeoutMs, &copied))
+      return "";
+  }
+  std::vector<char> narrow(wide.size() * 2 + 2, '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow.data(), static_cast<int>(narrow.size()) - 1, NULL, NULL);
   return narrow.data();
 }
