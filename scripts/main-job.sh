@@ -3,7 +3,9 @@
 #  1. runs the typical installation under Wine: the real InstallQTonal.exe on
 #     Windows 98 with the bundled sample CD in CD-ROM drive D:, the card's
 #     game-port device present, and a robot playing the user. It prints what
-#     the user saw, the files below C:\Q-Tonal\ and the program started;
+#     the user saw (the status window's texts among them), the files below
+#     C:\Q-Tonal\ and the program started; then the same with the device
+#     still being installed, so that the status window shows the wait;
 #  2. plays a song through the real Qtmpu.exe under Wine (Windows 98, the
 #     stand-ins of the trap driver and the synthesizer, a free card mixer):
 #     the driver writes the song's messages into its ring in real time, the
@@ -38,8 +40,10 @@ if [ -n "$song" ] && ! /usr/bin/python3 tests/wine/song/song.py check "$song" >/
   exit 2
 fi
 bash scripts/build.sh native win32
-echo "main: the typical installation under Wine (Windows 98, sample CD in D:)"
-/usr/bin/python3 tests/wine/run_installer_scenarios.py build/win32 --show tests/scenarios/typical_win98.scn
+echo "main: the typical installation under Wine (Windows 98, sample CD in D:), then one where Windows"
+echo "main: is still installing the card's device when the installer starts (late_device)"
+/usr/bin/python3 tests/wine/run_installer_scenarios.py build/win32 --show tests/scenarios/typical_win98.scn \
+  tests/scenarios/late_device.scn
 
 if [ -z "$song" ]; then
   mkdir -p build/songs

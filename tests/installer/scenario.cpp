@@ -49,7 +49,34 @@ void ConvertFields(Scenario* scenario) {
   }
 }
 
+// The status lines from `*at` up to the next other line, which `*at` is
+// then left at.
+std::vector<std::string> StatusStretch(const std::vector<std::string>& lines, size_t* at) {
+  std::vector<std::string> stretch;
+  while (*at < lines.size() && lines[*at].rfind("status\t", 0) == 0) stretch.push_back(lines[(*at)++]);
+  return stretch;
+}
+
 }  // namespace
+
+std::vector<std::string> StatusLinesAsExpected(const std::vector<std::string>& expected,
+                                               const std::vector<std::string>& seen) {
+  std::vector<std::string> out;
+  size_t e = 0;
+  size_t s = 0;
+  for (;;) {
+    std::vector<std::string> want = StatusStretch(expected, &e);
+    std::vector<std::string> have = StatusStretch(seen, &s);
+    size_t found = 0;
+    for (const std::string& line : have)
+      if (found < want.size() && line == want[found]) ++found;
+    const std::vector<std::string>& kept = found == want.size() ? want : have;
+    out.insert(out.end(), kept.begin(), kept.end());
+    if (s == seen.size()) return out;
+    out.push_back(seen[s++]);
+    if (e < expected.size()) ++e;
+  }
+}
 
 Scenario ReadScenario(const std::string& path) {
   Scenario scenario;

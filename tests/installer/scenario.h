@@ -34,6 +34,14 @@ std::vector<std::string> ScenarioFiles(const std::string& folder);
 // the machine's code page.
 std::string Unescape(const std::string& text);
 
+// `seen` with its "status" lines as `expected` names them. Between two other
+// lines, the status lines expected there must be seen in that order, among
+// any others (the robot under Wine may miss a state of a few milliseconds,
+// and sees more than a scenario names): then the others are dropped. Where
+// they are not, that stretch stays as seen, so that the two differ.
+std::vector<std::string> StatusLinesAsExpected(const std::vector<std::string>& expected,
+                                               const std::vector<std::string>& seen);
+
 // One step of the user in the folder dialog, in the scenarios' words:
 // "select N", "type TEXT" or "press OK" / "press CANCEL", the verb and its
 // argument apart by a tab (as in a scenario line) or a blank. A step that is

@@ -85,9 +85,30 @@ class GapLineTest(unittest.TestCase):
     def test_a_gap_of_the_simulation_leaves_the_wine_run_as_it_is(self):
         self.assertEqual(self.prepare("gap\twinsim\twinsim differs", "exit\t0")[4], "")
 
-    def test_a_misspelt_gap_line_is_refused(self):
-        with self.assertRaisesRegex(ValueError, "line 1 not understood"):
-            self.prepare("gap\twindows\twhy")
+    def test_a_misspelt_line_is_refused(self):
+        for lines in (["gap\twindows\twhy"],
+                      ["arrives\tHKLM\\K\tN\tT"],  # no status text to wait for
+                      ["status\tWait", "box\tW\tT\tOK\tOK", "arrives\tHKLM\\K\tN\tT"]):
+            with self.assertRaisesRegex(ValueError, "line %d not understood" % len(lines), msg=lines):
+                self.prepare(*lines)
+
+    def test_status_lines_are_only_expected_but_arrivals_and_their_pictures_wait_for_the_text(self):
+        script, expected = self.prepare("status\tWait", "shot\ts.bmp", "arrives\tHKLM\\K\tN\tT",
+                                        "status\thidden", "dialog\tC\tF\t-1\tA", "shot\td.bmp", "press\tOK")[:2]
+        self.assertEqual(script, ["showing\tWait", "statusshot\ts.bmp", "showing\tWait", "regset\tHKLM\\K\tN\tT",
+                                  "dialog", "shot\td.bmp", "press\tOK"])
+        self.assertEqual(expected, ["status\tWait", "status\thidden", "dialog\tC\tF\t-1\tA"])
+
+    def test_expected_status_lines_are_seen_in_order_between_the_same_boxes(self):
+        expected = ["status\tA", "status\tB", "box\tX", "status\thidden", "exit\t0"]
+        rows = ((["status\tA", "status\tZ", "status\tB", "box\tX", "status\tC", "status\thidden", "exit\t0"], True),
+                (["status\tB", "status\tA", "box\tX", "status\thidden", "exit\t0"], False),  # out of order
+                (["status\tA", "box\tX", "status\tB", "status\thidden", "exit\t0"], False),  # after the box
+                (["status\tA", "status\tB", "box\tX", "exit\t0"], False),  # one not seen
+                (["status\tA", "status\tB", "unexpected\tstatus window over the box", "exit\t259"], False))
+        for seen, passes in rows:
+            with self.subTest(seen=seen):
+                self.assertEqual(run_installer_scenarios.status_lines_as_expected(expected, seen) == expected, passes)
 
 
 class EmulatorScenarioTest(unittest.TestCase):

@@ -13,14 +13,26 @@
 //   type    TEXT          replace the text of the path field
 //   press   OK|CANCEL     press a button of the folder dialog
 //   shot    FILE.bmp      save the folder dialog's window as a bitmap
+//   showing TEXT          wait until the status window shows TEXT
+//   statusshot FILE.bmp   save the status window as a bitmap
+//   regset  KEY  NAME  TEXT  write a string value below HKLM (KEY starts with HKLM\)
 // Transcript lines, tab-separated:
 //   codepage N           always first: the ANSI code page of the run (GetACP)
 //   box     CAPTION  TEXT  BUTTONS  ANSWER
 //   dialog  CAPTION  FIELD  SELECTION  LINE|LINE|...
-//   unexpected  WHAT     a window the script did not foresee (the program is ended)
+//   status  TEXT         the program's status window came into sight with TEXT,
+//                        or changed to it
+//   status  hidden       the status window went out of sight
+//   unexpected  WHAT     a window the script did not foresee, or the status
+//                        window over a box or the dialog (the program is ended)
 //   timeout              the deadline passed (the program is ended)
 //   exit    CODE
 // In texts a line-feed is written as the two characters \n.
+//
+// A thread of the robot watches the status window all along, a few
+// milliseconds apart: a state shorter than that can pass unseen. Before it
+// writes a box or the dialog down, the robot looks once more itself, so the
+// status lines up to that moment come before the box's line.
 #include <windows.h>
 
 #include <stdio.h>
@@ -31,33 +43,51 @@
 #include <vector>
 
 #include "escape_text.h"
+#include "status_window.h"
 
 namespace {
 
 const int kListBoxId = 1001;
 const int kFieldId = 1000;
 const DWORD kPollMs = 50;
+const DWORD kStatusPollMs = 3;
+const UINT kTextTimeoutMs = 10000;
 
 HANDLE sProcess = NULL;
 DWORD sProcessId = 0;
 DWORD sDeadline = 0;
 FILE* sTranscript = NULL;
+// Held while a transcript line is written and while the status window is
+// looked at, by the watcher thread and the script's thread alike.
+CRITICAL_SECTION sLock;
 
 void Write(const std::string& line) {
+  EnterCriticalSection(&sLock);
   fprintf(sTranscript, "%s\n", line.c_str());
   fflush(sTranscript);
+  LeaveCriticalSection(&sLock);
 }
 
 // Asks the window itself for its text. GetWindowText on another process's
 // window only returns the text the system keeps for it, which an edit
-// control does not update as the user types.
+// control does not update as the user types. A window that does not answer
+// in time (a program that hangs) reads as empty rather than stop the robot.
+// The text may change between the question of its length and the question
+// of the text itself (the status window moving on to the next file), so the
+// buffer has room to spare, and a text that fills it is asked for again.
 std::string WindowText(HWND window) {
   if (window == NULL) return "";
-  LRESULT length = SendMessageW(window, WM_GETTEXTLENGTH, 0, 0);
-  if (length < 0) return "";
-  std::vector<WCHAR> wide(static_cast<size_t>(length) + 2, 0);
-  SendMessageW(window, WM_GETTEXT, static_cast<WPARAM>(length + 1), reinterpret_cast<LPARAM>(wide.data()));
-  std::vector<char> narrow(static_cast<size_t>(length) * 2 + 2, '\0');
+  const size_t kRoomToSpare = 512;
+  std::vector<WCHAR> wide;
+  for (DWORD_PTR copied = 0; wide.empty() || copied + 1 >= wide.size();) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs, &length)) return "";
+    wide.assign(static_cast<size_t>(length) + kRoomToSpare, 0);
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, static_cast<WPARAM>(wide.size()), reinterpret_cast<LPARAM>(wide.data()),
+                             SMTO_ABORTIFHUNG, kTextTimeoutMs, &copied))
+      return "";
+  }
+  std::vector<char> narrow(wide.size() * 2 + 2, '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.data(), -1, narrow.data(), static_cast<int>(narrow.size()) - 1, NULL, NULL);
   return narrow.data();
 }
@@ -91,6 +121,56 @@ BOOL CALLBACK FindWindowOfProgram(HWND window, LPARAM param) {
 bool ProgramEnded() { return WaitForSingleObject(sProcess, 0) == WAIT_OBJECT_0; }
 
 bool PastDeadline() { return static_cast<LONG>(GetTickCount() - sDeadline) >= 0; }
+
+// The status window as the user saw it at the last look: in sight with
+// this text, or not. Kept under sLock.
+bool sStatusVisible = false;
+std::string sStatusText;
+HANDLE sStopWatching = NULL;
+
+HWND StatusWindowOfProgram() {
+  HWND window = NULL;
+  while ((window = FindWindowExA(NULL, window, STATUS_WINDOW_CLASS, NULL)) != NULL) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == sProcessId) return window;
+  }
+  return NULL;
+}
+
+// Looks at the status window once and writes down what the user sees
+// differently since the last look. Returns whether it is in sight, and its
+// text in `text`.
+bool LookAtStatus(std::string* text = NULL) {
+  EnterCriticalSection(&sLock);
+  HWND window = StatusWindowOfProgram();
+  bool visible = window != NULL && IsWindowVisible(window);
+  std::string now = visible ? EscapeText(WindowText(FindWindowExA(window, NULL, "Static", NULL))) : "";
+  // Hidden or destroyed while its text was read: the text may be lost.
+  visible = visible && IsWindowVisible(window);
+  if (visible && (!sStatusVisible || now != sStatusText))
+    Write("status\t" + now);
+  else if (!visible && sStatusVisible)
+    Write("status\thidden");
+  sStatusVisible = visible;
+  sStatusText = now;
+  if (text != NULL) *text = now;
+  LeaveCriticalSection(&sLock);
+  return visible;
+}
+
+DWORD WINAPI WatchStatus(LPVOID) {
+  while (WaitForSingleObject(sStopWatching, kStatusPollMs) == WAIT_TIMEOUT) LookAtStatus();
+  return 0;
+}
+
+// A box or the dialog has the screen to itself: the status window in sight
+// with it is a finding.
+bool StatusOutOfSight(const std::string& what) {
+  if (!LookAtStatus()) return true;
+  Write("unexpected\tstatus window over the " + what);
+  return false;
+}
 
 // Waits for a window of the wanted kind. Returns NULL when the program ended,
 // the deadline passed, or another kind of window came first.
@@ -171,6 +251,7 @@ bool DoBox(const std::string& step) {
   HWND other;
   HWND box = WaitForWindow(false, &other);
   if (box == NULL) return Unexpected(other, "a message box");
+  if (!StatusOutOfSight("box")) return false;
   if (!disc.empty() && !InsertDisc(disc)) {
     Write("timeout");
     return false;
@@ -204,6 +285,7 @@ HWND Dialog() {
   HWND other;
   HWND dialog = WaitForWindow(true, &other);
   if (dialog == NULL) Unexpected(other, "the folder dialog");
+  if (dialog != NULL && !StatusOutOfSight("dialog")) return NULL;
   return dialog;
 }
 
@@ -295,6 +377,57 @@ bool DoShot(const std::string& file) {
   return true;
 }
 
+// Waits until the status window shows `text` (as the transcript writes
+// it); a box or the dialog that comes first is unexpected.
+bool DoShowing(const std::string& text) {
+  std::string now;
+  while (!ProgramEnded() && !PastDeadline()) {
+    if (LookAtStatus(&now) && now == text) return true;
+    Search search = {false, NULL};
+    EnumWindows(FindWindowOfProgram, reinterpret_cast<LPARAM>(&search));
+    if (search.found != NULL) return Unexpected(search.found, "the status window showing " + text);
+    Sleep(kStatusPollMs);
+  }
+  return Unexpected(NULL, "the status window showing " + text);
+}
+
+bool DoStatusShot(const std::string& file) {
+  HWND window = StatusWindowOfProgram();
+  if (window == NULL || !LookAtStatus()) return Unexpected(NULL, "the status window for " + file);
+  Sleep(300);  // let the window paint
+  if (!SaveBitmap(window, file)) Write("unexpected\tcannot write " + file);
+  return true;
+}
+
+// Writes a string value, as Windows does when it finishes installing a
+// device. The arguments are the key (HKLM\...), the name and the text.
+bool DoRegSet(const std::string& arguments) {
+  size_t tab1 = arguments.find('\t');
+  size_t tab2 = tab1 == std::string::npos ? tab1 : arguments.find('\t', tab1 + 1);
+  const std::string root = "HKLM\\";
+  if (tab2 == std::string::npos || arguments.compare(0, root.size(), root) != 0) {
+    Write("unexpected\tregset needs HKLM\\KEY, NAME and TEXT: " + arguments);
+    return false;
+  }
+  std::string subkey = arguments.substr(root.size(), tab1 - root.size());
+  std::string name = arguments.substr(tab1 + 1, tab2 - tab1 - 1);
+  std::string text = arguments.substr(tab2 + 1);
+  HKEY key;
+  LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL);
+  if (rc == ERROR_SUCCESS) {
+    rc = RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                        static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+  }
+  if (rc != ERROR_SUCCESS) {
+    char code[16];
+    snprintf(code, sizeof code, "%ld", static_cast<long>(rc));
+    Write("unexpected\tcannot write HKLM\\" + subkey + " " + name + ": error " + code);
+    return false;
+  }
+  return true;
+}
+
 bool RunStep(const std::string& line) {
   std::string verb = line.substr(0, line.find('\t'));
   std::string arg = line.find('\t') == std::string::npos ? "" : line.substr(line.find('\t') + 1);
@@ -304,6 +437,9 @@ bool RunStep(const std::string& line) {
   if (verb == "type") return DoType(arg);
   if (verb == "press") return DoPress(arg);
   if (verb == "shot") return DoShot(arg);
+  if (verb == "showing") return DoShowing(arg);
+  if (verb == "statusshot") return DoStatusShot(arg);
+  if (verb == "regset") return DoRegSet(arg);
   Write("unexpected\tunknown script step " + verb);
   return false;
 }
@@ -332,6 +468,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<std::string> script = ReadLines(argv[1]);
+  InitializeCriticalSection(&sLock);
   sTranscript = fopen(argv[2], "w");
   if (sTranscript == NULL) return 2;
   sDeadline = GetTickCount() + static_cast<DWORD>(atol(argv[3]));
@@ -354,6 +491,9 @@ int main(int argc, char** argv) {
   }
   sProcess = process.hProcess;
   sProcessId = process.dwProcessId;
+  sStopWatching = CreateEventA(NULL, TRUE, FALSE, NULL);
+  DWORD watcherId;
+  HANDLE watcher = CreateThread(NULL, 0, WatchStatus, NULL, 0, &watcherId);
 
   bool onScript = true;
   for (const std::string& step : script) {
@@ -378,6 +518,9 @@ int main(int argc, char** argv) {
     TerminateProcess(sProcess, 259);
     WaitForSingleObject(sProcess, 5000);
   }
+  SetEvent(sStopWatching);
+  if (watcher != NULL) WaitForSingleObject(watcher, INFINITE);
+  LookAtStatus();  // the program has ended: its status window is gone
   DWORD code = 0;
   GetExitCodeProcess(sProcess, &code);
   char text[32];
